@@ -1,0 +1,20 @@
+#pragma once
+// The start-up check that the word processor can be started at all.
+
+#include "backend.h"
+#include "modal.h"
+
+#include <functional>
+
+namespace marigal {
+
+// The message shown when no instance can be created.
+QString WordUnavailableMessage();
+
+// Creates an application and quits it again. When none can be created, shows
+// WordUnavailableMessage() (OK, no icon, the application title) and calls
+// `endApplication`. Any other error is ignored.
+void CheckWordInstance(engine::Backend& backend, Modal& modal, const QString& appTitle,
+                       const std::function<void()>& endApplication);
+
+}  // namespace marigal

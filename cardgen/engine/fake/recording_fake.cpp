@@ -1,0 +1,57 @@
+#include "recording_fake.h"
+
+namespace marigal::engine {
+
+class FakeDispatch : public Dispatch {
+public:
+    FakeDispatch(RecordingFake& owner, QString path, bool application)
+        : owner_(owner), path_(std::move(path)), application_(application) {}
+
+    Value invoke(const QString& member, InvokeKind kind, const Args& args) override
+    {
+        if (quit_) throw EngineError(errtext::kServerGone);
+        const QString target = path_.isEmpty() ? member : path_ + QLatin1Char('.') + member;
+        QString line;
+        Args own = args;
+        if (kind == InvokeKind::PropertyPut) {
+            const Value assigned = own.back().value;
+            own.pop_back();
+            line = target + ArgList(own, false) + QStringLiteral(" = ") + assigned.describe();
+        } else {
+            line = target + ArgList(own, kind == InvokeKind::Method);
+        }
+        owner_.calls_->append(line);
+        if (auto it = owner_.failures_.find(line); it != owner_.failures_.end()) throw EngineError(it->second);
+        if (application_ && kind == InvokeKind::Method && member == QStringLiteral("Quit") && path_.isEmpty()) {
+            quit_ = true;
+            --*owner_.running_;
+        }
+        if (kind == InvokeKind::PropertyGet)
+            return Value::object(std::make_shared<FakeDispatch>(owner_, target + ArgList(own, false), false));
+        return {};
+    }
+
+private:
+    static QString ArgList(const Args& args, bool alwaysParens)
+    {
+        if (args.empty()) return alwaysParens ? QStringLiteral("()") : QString();
+        QStringList parts;
+        for (const Arg& a : args) parts << a.describe();
+        return QLatin1Char('(') + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+
+    RecordingFake& owner_;
+    QString path_;
+    bool application_;
+    bool quit_ = false;
+};
+
+Object RecordingFake::create(const QString& progId)
+{
+    calls_->append(QStringLiteral("CreateObject(\"%1\")").arg(progId));
+    if (failCreate) throw EngineError(errtext::kCannotCreate);
+    ++*running_;
+    return Object(std::make_shared<FakeDispatch>(*this, QString(), true));
+}
+
+}  // namespace marigal::engine

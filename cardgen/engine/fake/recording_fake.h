@@ -1,0 +1,44 @@
+#pragma once
+// A backend for unit tests: it records every call made on its objects, one
+// line each in a canonical text form, and fails the calls it is told to.
+//
+//   get:    ActiveDocument.Shapes("Text Box 2")
+//   method: ActiveDocument.Shapes("Text Box 2").Select()
+//   put:    DisplayAlerts = False
+//   named:  ...InlineShapes.AddPicture(filename:="a.jpg", LinkToFile:=False, SaveWithDocument:=True)
+//
+// Numbers show their width (`4%` 16-bit, `5&` 32-bit) and a string passed by
+// reference is marked `&"..."`, so a test sees the argument kinds too.
+
+#include "backend.h"
+
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+namespace marigal::engine {
+
+class RecordingFake : public Backend {
+public:
+    Object create(const QString& progId) override;
+
+    // Makes create() fail, as when the application cannot be started.
+    bool failCreate = false;
+    // A call whose line equals `line` raises EngineError(description).
+    void failOn(const QString& line, const QString& description) { failures_[line] = description; }
+
+    // Every recorded line, in order (create itself records `CreateObject("...")`).
+    const QStringList& calls() const { return *calls_; }
+    void clear() { calls_->clear(); }
+    // Applications created and not yet quit.
+    int running() const { return *running_; }
+
+private:
+    friend class FakeDispatch;
+    std::shared_ptr<QStringList> calls_ = std::make_shared<QStringList>();
+    std::shared_ptr<int> running_ = std::make_shared<int>(0);
+    std::map<QString, QString> failures_;
+};
+
+}  // namespace marigal::engine

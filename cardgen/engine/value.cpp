@@ -1,0 +1,121 @@
+#include "value.h"
+
+#include "engine_error.h"
+
+namespace marigal::engine {
+
+Value Value::string(const QString& s)
+{
+    Value v;
+    v.kind_ = Kind::String;
+    v.text_ = s;
+    return v;
+}
+
+Value Value::stringRef(const QString& s)
+{
+    Value v = string(s);
+    v.kind_ = Kind::StringRef;
+    return v;
+}
+
+Value Value::boolean(bool b)
+{
+    Value v;
+    v.kind_ = Kind::Bool;
+    v.number_ = b ? -1 : 0;  // True is all bits set
+    return v;
+}
+
+Value Value::int16(std::int16_t n)
+{
+    Value v;
+    v.kind_ = Kind::Int16;
+    v.number_ = n;
+    return v;
+}
+
+Value Value::int32(std::int32_t n)
+{
+    Value v;
+    v.kind_ = Kind::Int32;
+    v.number_ = n;
+    return v;
+}
+
+Value Value::object(std::shared_ptr<Dispatch> d)
+{
+    Value v;
+    v.kind_ = d ? Kind::Object : Kind::Empty;
+    v.object_ = std::move(d);
+    return v;
+}
+
+QString Value::toString() const
+{
+    switch (kind_) {
+    case Kind::String:
+    case Kind::StringRef: return text_;
+    case Kind::Bool: return number_ ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Int16:
+    case Kind::Int32: return QString::number(number_);
+    case Kind::Empty: return {};
+    case Kind::Object: break;
+    }
+    throw EngineError(errtext::kTypeMismatch);
+}
+
+bool Value::toBool() const
+{
+    switch (kind_) {
+    case Kind::Bool:
+    case Kind::Int16:
+    case Kind::Int32: return number_ != 0;
+    case Kind::Empty: return false;
+    default: throw EngineError(errtext::kTypeMismatch);
+    }
+}
+
+std::int32_t Value::toInt() const
+{
+    switch (kind_) {
+    case Kind::Bool:
+    case Kind::Int16:
+    case Kind::Int32: return number_;
+    case Kind::Empty: return 0;
+    default: throw EngineError(errtext::kTypeMismatch);
+    }
+}
+
+std::shared_ptr<Dispatch> Value::toDispatch() const
+{
+    if (kind_ == Kind::Empty) return nullptr;
+    if (kind_ != Kind::Object) throw EngineError(errtext::kTypeMismatch);
+    return object_;
+}
+
+QString Value::describe() const
+{
+    switch (kind_) {
+    case Kind::Empty: return QStringLiteral("Empty");
+    case Kind::String: return QLatin1Char('"') + text_ + QLatin1Char('"');
+    case Kind::StringRef: return QStringLiteral("&\"") + text_ + QLatin1Char('"');
+    case Kind::Bool: return number_ ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Int16: return QString::number(number_) + QLatin1Char('%');
+    case Kind::Int32: return QString::number(number_) + QLatin1Char('&');
+    case Kind::Object: return QStringLiteral("<object>");
+    }
+    return {};
+}
+
+bool Value::operator==(const Value& o) const
+{
+    return kind_ == o.kind_ && text_ == o.text_ && number_ == o.number_ && object_ == o.object_;
+}
+
+QString Arg::describe() const
+{
+    return named() ? name + QStringLiteral(":=") + value.describe() : value.describe();
+}
+
+}  // namespace marigal::engine

@@ -1,0 +1,40 @@
+#include "steps.h"
+
+#include "config.h"
+#include "errors.h"
+
+#include <exception>
+
+namespace marigal {
+
+QString ErrorBoxText(const QString& description, const QString& form, const QString& procedure, int line)
+{
+    return description + QLatin1Char('\n') + QStringLiteral("in ") + config::kErrorTag + QLatin1Char('.') + form +
+           QLatin1Char('.') + procedure + QLatin1Char(' ') + QStringLiteral("at line ") + QString::number(line) +
+           QStringLiteral("\n\n") + QStringLiteral("Please email screenshot of this message to ") +
+           config::kSupportAddress;
+}
+
+void ShowErrorBox(Modal& modal, const QString& text)
+{
+    modal.message(text, QStringLiteral("Application Error"), MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+bool Steps::operator()(int line, const std::function<void()>& body)
+{
+    line_ = line;
+    QString description;
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        // Every error type of ours carries its description as UTF-8 in what().
+        description = QString::fromUtf8(e.what());
+    } catch (...) {
+        description = apperr::kUnknown;
+    }
+    ShowErrorBox(modal_, ErrorBoxText(description, form_, procedure_, line));
+    return false;
+}
+
+}  // namespace marigal

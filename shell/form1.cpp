@@ -1,0 +1,328 @@
+#include "form1.h"
+
+#include "availability.h"
+#include "config.h"
+#include "errors.h"
+#include "files.h"
+#include "picture.h"
+#include "startup.h"
+#include "steps.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace marigal {
+
+namespace {
+const QString kForm = QStringLiteral("Form1");
+const QString kPhotoTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
+const QString kPhotoFilter =
+    QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|");
+
+QFont ControlFont()
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(9);
+    f.setBold(true);
+    return f;
+}
+
+// A move that a child left unhandled travels on to its parent; only a move
+// over the widget's own surface counts as a move over that widget.
+bool MovedOnItself(QWidget* w, QEvent* event)
+{
+    return w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
+}
+
+template <typename W, typename... A>
+W* Make(QWidget* parent, const QString& name, int l, int t, int w, int h, A&&... a)
+{
+    auto* widget = new W(std::forward<A>(a)..., parent);
+    widget->setObjectName(name);
+    PlaceTwips(*widget, l, t, w, h);
+    return widget;
+}
+}  // namespace
+
+Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), svc_(std::move(services))
+{
+    setObjectName(kForm);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Px(8040), Px(4395));
+    setFont(ControlFont());
+    SetBackColor(*this, Qt::white);
+    buildControls();
+}
+
+void Form1::buildControls()
+{
+    PushButton6 = NewPushButton(this, QStringLiteral("PushButton6"), QStringLiteral("Start Creating Template"));
+    PlaceTwips(*PushButton6, 120, 120, 7800, 405);
+    PushButton2 = NewPushButton(this, QStringLiteral("PushButton2"), QStringLiteral("Clear/Reset Data"));
+    PlaceTwips(*PushButton2, 120, 630, 3840, 405);
+    PushButton3 = NewPushButton(this, QStringLiteral("PushButton3"), QStringLiteral("Load Sample/Example Data"));
+    PlaceTwips(*PushButton3, 4080, 630, 3840, 405);
+
+    Frame2 = Make<QGroupBox>(this, QStringLiteral("Frame2"), 120, 1140, 7800, 1155, QStringLiteral("Photo"));
+    Label3 = Make<QLabel>(Frame2, QStringLiteral("Label3"), 240, 345, 1395, 225, QStringLiteral("User-specificed:"));
+    txtSubjectPic = Make<QLineEdit>(Frame2, QStringLiteral("txtSubjectPic"), 1800, 300, 5055, 345);
+    PushButton1 = NewPushButton(Frame2, QStringLiteral("PushButton1"), QStringLiteral("..."));
+    PlaceTwips(*PushButton1, 6960, 300, 600, 345);
+    Check1 = Make<QCheckBox>(Frame2, QStringLiteral("Check1"), 240, 750, 5775, 255,
+                             QStringLiteral("Use default picture included with card instead of user-specified"));
+
+    Frame3 = Make<QGroupBox>(this, QStringLiteral("Frame3"), 120, 2370, 7800, 825, QStringLiteral("Message"));
+    Text1 = Make<QLineEdit>(Frame3, QStringLiteral("Text1"), 240, 300, 7320, 345);
+    Text1->setMaxLength(32767);  // as long as a one-line box can hold
+
+    Frame1 = Make<QGroupBox>(this, QStringLiteral("Frame1"), 120, 3255, 7800, 1020,
+                             QStringLiteral("Select Template"));
+    struct OptionPlace { const char* caption; int l, t, w, h; };
+    const OptionPlace places[6] = {
+        {"Photo Greeting Card", 240, 300, 2055, 255}, {"Clouds", 2520, 300, 1215, 255},
+        {"Hearts", 3720, 300, 1215, 255},             {"Meadow", 4800, 300, 1215, 255},
+        {"Flowers", 2520, 650, 1215, 255},            {" Yellow Flower", 240, 650, 2175, 255},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const OptionPlace& p = places[i];
+        Option1[i] = Make<QRadioButton>(Frame1, QStringLiteral("Option1_%1").arg(i), p.l, p.t, p.w, p.h,
+                                        QString::fromUtf8(p.caption));
+    }
+
+    // Below the client area: it holds the decoded photo and is never seen.
+    Image1 = Make<QLabel>(this, QStringLiteral("Image1"), 120, 4410, 720, 585);
+    Image1->setProperty(kControlKind, kImage);
+
+    setTabOrder(txtSubjectPic, PushButton1);
+    setTabOrder(PushButton1, Check1);
+    setTabOrder(Check1, Text1);
+    setTabOrder(Text1, Option1[0]);
+    setTabOrder(Option1[0], Option1[1]);
+    setTabOrder(Option1[1], Option1[2]);
+    setTabOrder(Option1[2], Option1[3]);
+    setTabOrder(Option1[3], Option1[5]);
+    setTabOrder(Option1[5], Option1[4]);
+    setTabOrder(Option1[4], PushButton6);
+    setTabOrder(PushButton6, PushButton2);
+    setTabOrder(PushButton2, PushButton3);
+
+    // A value set by code runs the same handler as a user's change.
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(txtSubjectPic, &QLineEdit::textChanged, this, [this] { txtSubjectPic_Change(); });
+    connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    for (int i = 0; i < 6; ++i)
+        connect(Option1[i], &QRadioButton::toggled, this, [this, i] { Option1_Click(i); });
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+
+    txtSubjectPic->installEventFilter(this);
+    setMouseTracking(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3, PushButton6, Frame1,
+                                                      Frame2, Frame3, Label3, Text1, txtSubjectPic}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+}
+
+void Form1::Form_Load()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("Form_Load"));
+    s(100, [&] { ApplySkinIfPresent(*this, SkinFramework1, svc_.appFolder); });
+    s(104, [&] {
+        setWindowTitle(config::kProductTitle);
+        setWindowIcon(AppIcon());
+        appTitle_ = ApplicationTitle(config::kProductTitle);
+    });
+    const QString handPath = JoinPath(svc_.appFolder, QStringLiteral("HAND-M.CUR"));
+    bool handExists = false;
+    s(122, [&] { handExists = FileExists(handPath); });
+    if (handExists) s(124, [&] { hand_ = LoadCursorFile(handPath); });
+    s(126, [&] { MaybeOpenMakerSite(svc_.drawMakerSite, svc_.openUrl); });
+    s(128, [&] { Text1->setText(svc_.settings->GetSetting(QStringLiteral("Text1"))); });
+    s(130, [&] { txtSubjectPic->setText(svc_.settings->GetSetting(QStringLiteral("txtSubjectPic"))); });
+    s(132, [&] {
+        const int state = CIntText(svc_.settings->GetSetting(QStringLiteral("UseDefPic"), QStringLiteral("0")));
+        if (state != 0 && state != 1) throw AppError(apperr::kInvalidPropertyValue);
+        Check1->setChecked(state == 1);
+    });
+    int n = 0;
+    s(134, [&] { n = CIntText(svc_.settings->GetSetting(QStringLiteral("OptTemplate"), QStringLiteral("0"))); });
+    bool select = false;
+    s(136, [&] { select = n >= 0; });
+    if (select) s(138, [&] { Option1At(n)->setChecked(true); });
+
+    bool hasPath = false;
+    s(140, [&] { hasPath = !txtSubjectPic->text().isEmpty(); });
+    if (hasPath) {
+        bool exists = false;
+        s(142, [&] { exists = FileExists(txtSubjectPic->text()); });
+        if (exists)
+            s(144, [&] { showPicture(txtSubjectPic->text()); });
+        else
+            s(146, [&] {
+                svc_.modal->message(QStringLiteral("Photo file does not exist."), appTitle_, MsgButtons::Ok,
+                                    MsgIcon::None);
+            });
+    }
+    bool ticked = false;
+    s(148, [&] { ticked = Check1->isChecked(); });
+    if (!ticked) {
+        s(150, [&] { PushButton1->setEnabled(true); });
+    } else {
+        s(152, [&] { txtSubjectPic->setText(QString()); });
+        s(154, [&] { Image1->clear(); });
+    }
+    s(156, [&] { CheckWordInstance(*svc_.engine, *svc_.modal, appTitle_, svc_.endApplication); });
+}
+
+void Form1::ShowCentred()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    activateWindow();
+    txtSubjectPic->setFocus(Qt::OtherFocusReason);
+    txtSubjectPic_GotFocus();
+}
+
+void Form1::setMousePointer(MousePointer p)
+{
+    if (p == pointer_ && testAttribute(Qt::WA_SetCursor)) return;
+    pointer_ = p;
+    const QCursor cursor = CursorFor(p, hand_);
+    setCursor(cursor);
+    // Text boxes keep their text cursor unless the hourglass is up.
+    for (QLineEdit* edit : {txtSubjectPic, Text1}) {
+        if (p == MousePointer::Hourglass) edit->setCursor(cursor);
+        else edit->setCursor(Qt::IBeamCursor);
+    }
+}
+
+QRadioButton* Form1::Option1At(int index) const
+{
+    if (index < 0 || index >= int(Option1.size())) throw AppError(apperr::noSuchControl(index));
+    return Option1[size_t(index)];
+}
+
+int Form1::DesignIndex() const
+{
+    int design = 0;
+    for (int i = 0; i < int(Option1.size()); ++i)
+        if (Option1[size_t(i)]->isChecked()) design = i;
+    return design;
+}
+
+void Form1::Text1_Change()
+{
+    svc_.settings->SaveSetting(QStringLiteral("Text1"), Text1->text());
+}
+
+void Form1::txtSubjectPic_Change()
+{
+    svc_.settings->SaveSetting(QStringLiteral("txtSubjectPic"), txtSubjectPic->text());
+}
+
+void Form1::txtSubjectPic_GotFocus()
+{
+    txtSubjectPic->setSelection(0, int(txtSubjectPic->text().size()));
+}
+
+void Form1::Check1_Click()
+{
+    if (Check1->isChecked()) {
+        txtSubjectPic->setText(QString());
+        Image1->clear();
+    }
+    svc_.settings->SaveSetting(QStringLiteral("UseDefPic"), Check1->isChecked() ? QStringLiteral("1")
+                                                                                 : QStringLiteral("0"));
+}
+
+void Form1::Option1_Click(int index)
+{
+    if (Option1[size_t(index)]->isChecked())
+        svc_.settings->SaveSetting(QStringLiteral("OptTemplate"), QString::number(index));
+}
+
+void Form1::PushButton1_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton1_Click"));
+    s(100, [&] { CommonDialog1.FileName = QString(); });
+    s(102, [&] { CommonDialog1.DialogTitle = kPhotoTitle; });
+    s(104, [&] { CommonDialog1.Filter = kPhotoFilter; });
+    s(106, [&] { CommonDialog1.ShowOpen(*svc_.modal); });
+    bool cancelled = true;
+    s(108, [&] { cancelled = CommonDialog1.FileName.isEmpty(); });
+    if (cancelled) return;
+    s(110, [&] { txtSubjectPic->setText(CommonDialog1.FileName); });
+    s(112, [&] { showPicture(CommonDialog1.FileName); });
+}
+
+void Form1::PushButton2_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton2_Click"));
+    s(100, [&] { txtSubjectPic->setText(QString()); });
+    s(102, [&] { Text1->setText(QString()); });
+    s(104, [&] { Check1->setChecked(true); });
+}
+
+void Form1::PushButton3_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton3_Click"));
+    s(100, [&] { txtSubjectPic->setText(JoinPath(svc_.appFolder, QStringLiteral("Samples/sample1.jpg"))); });
+    s(102, [&] { Text1->setText(QStringLiteral("Dude!")); });
+}
+
+void Form1::Form_Unload()
+{
+    if (svc_.endApplication) svc_.endApplication();
+}
+
+void Form1::showPicture(const QString& path)
+{
+    const QImage image = LoadPicture(path);
+    // Nothing shows this holder; a small copy is all it needs to keep.
+    Image1->setPixmap(QPixmap::fromImage(
+        image.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == txtSubjectPic && event->type() == QEvent::FocusIn) {
+        txtSubjectPic_GotFocus();
+    } else if (event->type() == QEvent::MouseMove) {
+        const bool button = watched == PushButton1 || watched == PushButton2 || watched == PushButton3 ||
+                            watched == PushButton6;
+        if (button) {
+            setMousePointer(PointerOverButton(pointer_));
+        } else if (MovedOnItself(static_cast<QWidget*>(watched), event)) {
+            setMousePointer(PointerOverBackground(pointer_));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    if (MovedOnItself(this, event)) setMousePointer(PointerOverBackground(pointer_));
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+}  // namespace marigal

@@ -1,0 +1,102 @@
+#pragma once
+// The main window: the four inputs of a card, kept in the settings store the
+// moment they change, and the action buttons.
+
+#include "backend.h"
+#include "look.h"
+#include "modal.h"
+#include "pointer.h"
+#include "settings.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace marigal {
+
+// What the main window needs from the outside world; tests pass their own.
+struct Form1Services {
+    Modal* modal = nullptr;
+    SettingsStore* settings = nullptr;
+    engine::Backend* engine = nullptr;
+    QString appFolder;
+    std::function<int()> drawMakerSite;                 // 1..100
+    std::function<void(const QString&)> openUrl;        // the maker's site
+    std::function<void()> endApplication;               // ends the program at once
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(Form1Services services, QWidget* parent = nullptr);
+
+    // Start-up, before the window is first shown.
+    void Form_Load();
+    // Shows the window centred on the screen with the photo path focused.
+    void ShowCentred();
+
+    MousePointer mousePointer() const { return pointer_; }
+    void setMousePointer(MousePointer p);
+    const std::optional<QCursor>& handCursor() const { return hand_; }
+    const QString& applicationTitle() const { return appTitle_; }
+
+    // The option at `index`; raises for an index outside 0..5.
+    QRadioButton* Option1At(int index) const;
+    // The index of the selected design: the last selected option, or 0.
+    int DesignIndex() const;
+
+    // Handlers.
+    void Text1_Change();
+    void txtSubjectPic_Change();
+    void txtSubjectPic_GotFocus();
+    void Check1_Click();
+    void Option1_Click(int index);
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void Form_Unload();
+
+    // Controls, by their kind-and-number names.
+    QPushButton* PushButton6;
+    QPushButton* PushButton2;
+    QPushButton* PushButton3;
+    QGroupBox* Frame2;
+    QLabel* Label3;
+    QLineEdit* txtSubjectPic;
+    QPushButton* PushButton1;
+    QCheckBox* Check1;
+    QGroupBox* Frame3;
+    QLineEdit* Text1;
+    QGroupBox* Frame1;
+    std::array<QRadioButton*, 6> Option1;
+    QLabel* Image1;
+    CommonDialog CommonDialog1;
+    SkinFramework SkinFramework1;
+
+    bool mBusy = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void showPicture(const QString& path);
+
+    Form1Services svc_;
+    MousePointer pointer_ = MousePointer::Default;
+    std::optional<QCursor> hand_;
+    QString appTitle_;
+};
+
+}  // namespace marigal

@@ -1,0 +1,96 @@
+#include "errors.h"
+#include "files.h"
+#include "support/temp_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace marigal;
+using test::ReadFile;
+using test::WriteFile;
+
+namespace {
+QString ErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(none)");
+}
+}  // namespace
+
+TEST(FileExists, TellsFilesFromNothing)
+{
+    QTemporaryDir dir;
+    const QString file = WriteFile(dir.filePath("a.txt"), "x");
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_FALSE(FileExists(QString()));
+    EXPECT_FALSE(FileExists(dir.filePath("missing.txt")));
+    EXPECT_FALSE(FileExists(dir.filePath("no/such/folder/a.txt")));
+    EXPECT_FALSE(FileExists(QString::fromLatin1("bad\0name", 8)));
+}
+
+TEST(RemoveFile, RemovesReadOnlyFilesAndIsSilentOtherwise)
+{
+    QTemporaryDir dir;
+    const QString file = WriteFile(dir.filePath("ro.doc"), "x");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    RemoveFile(file);
+    EXPECT_FALSE(FileExists(file));
+
+    RemoveFile(dir.filePath("missing.doc"));  // no exception, nothing to report
+    RemoveFile(QString());
+
+    // A folder is never removed as a file.
+    QDir(dir.path()).mkdir("sub");
+    RemoveFile(dir.filePath("sub"));
+    EXPECT_TRUE(QFileInfo(dir.filePath("sub")).isDir());
+}
+
+TEST(RemoveFileByFso, ForcesReadOnlyFilesAndRaisesForMissingOnes)
+{
+    QTemporaryDir dir;
+    const QString file = WriteFile(dir.filePath("ro.bmp"), "x");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    RemoveFileByFso(file);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_EQ(ErrorOf([&] { RemoveFileByFso(file); }), apperr::kFileNotFound);
+}
+
+TEST(WriteBytesToFile, WritesExactlyTheBytes)
+{
+    QTemporaryDir dir;
+    QByteArray bytes(25600, '\0');
+    for (int i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7 + 3);
+    const QString path = dir.filePath("template.dot");
+    WriteBytesToFile(bytes, path);
+    EXPECT_EQ(ReadFile(path), bytes);
+}
+
+TEST(WriteBytesToFile, ReplacesALongerFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir.filePath("template.dot"), QByteArray(4000, 'O'));
+    const QByteArray shorter(1000, 'N');
+    WriteBytesToFile(shorter, path);
+    EXPECT_EQ(ReadFile(path), shorter);  // no stale bytes past the new end
+}
+
+TEST(WriteBytesToFile, ReportsBadTargetsAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", dir.filePath("none/t.dot")); }), apperr::kPathNotFound);
+    EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", dir.path()); }), apperr::kPermissionDenied);
+    EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", QString()); }), apperr::kFileNotFound);
+}
+
+TEST(JoinPath, UsesThePlatformSeparator)
+{
+    EXPECT_EQ(JoinPath("/opt/marigal", "Samples\\sample1.jpg"), "/opt/marigal/Samples/sample1.jpg");
+    EXPECT_EQ(JoinPath("/opt/marigal", "HAND-M.CUR"), "/opt/marigal/HAND-M.CUR");
+}

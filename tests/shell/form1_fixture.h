@@ -1,0 +1,61 @@
+#pragma once
+// A main window with a private settings file, a scripted modal interface and
+// the recording engine, ready to load.
+
+#include "form1.h"
+#include "recording_fake.h"
+#include "support/scripted_modal.h"
+#include "support/temp_env.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace marigal::test {
+
+class Form1Test : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString ini = dir.filePath("Marigal.conf");
+    QString appFolder = dir.filePath("app");
+    ScriptedModal modal;
+    engine::RecordingFake engine;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<Form1> form;
+    int draw = 50;
+    QStringList opened;
+    int ended = 0;
+
+    Form1Test() { QDir().mkpath(appFolder); }
+
+    void store(const QString& key, const QString& value) { SettingsStore(ini).SaveSetting(key, value); }
+    QString stored(const QString& key) const { return SettingsStore(ini).GetSetting(key, "<absent>"); }
+
+    Form1& make()
+    {
+        settings = std::make_unique<SettingsStore>(ini);
+        Form1Services svc;
+        svc.modal = &modal;
+        svc.settings = settings.get();
+        svc.engine = &engine;
+        svc.appFolder = appFolder;
+        svc.drawMakerSite = [this] { return draw; };
+        svc.openUrl = [this](const QString& url) { opened << url; };
+        svc.endApplication = [this] { ++ended; };
+        form = std::make_unique<Form1>(svc);
+        return *form;
+    }
+
+    Form1& load()
+    {
+        make().Form_Load();
+        return *form;
+    }
+
+    QString photo(const QString& name = "photo.jpg") { return WriteJpeg(dir.filePath(name)); }
+};
+
+}  // namespace marigal::test
