@@ -1,0 +1,17 @@
+#include "libreoffice/lo_backend.h"
+
+#include "libreoffice/lo_application.h"
+#include "libreoffice/office_session.h"
+
+namespace marigal::engine {
+
+LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options) : options_(std::move(options)) {}
+
+Object LibreOfficeBackend::create(const QString& progId)
+{
+    // Class names are matched without regard to case, as the platform does.
+    if (progId.compare(kWordProgId, Qt::CaseInsensitive) != 0) throw EngineError(errtext::kCannotCreate);
+    return Object(std::make_shared<lo::LoApplication>(lo::OfficeSession::start(options_)));
+}
+
+}  // namespace marigal::engine

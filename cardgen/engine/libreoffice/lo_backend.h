@@ -1,0 +1,45 @@
+#pragma once
+// The word processor on Linux: LibreOffice, run headless in a private process
+// per application object and driven over UNO. This header stays free of UNO
+// so that the rest of the program builds without the office's SDK settings.
+
+#include "backend.h"
+
+#include <QString>
+
+#include <chrono>
+
+namespace marigal::engine {
+
+struct LibreOfficeOptions {
+    // The office launcher; empty: `soffice` on PATH, else the Debian location.
+    QString sofficePath;
+    // Where the reusable office profiles live; empty:
+    // ($XDG_CACHE_HOME or ~/.cache)/marigal/office-profiles.
+    QString profileRoot;
+    // From launch until the office answers over its pipe (a fresh profile on a
+    // slow disk takes a few seconds).
+    std::chrono::milliseconds startTimeout{std::chrono::seconds(60)};
+    // A single call into the office longer than this is taken for a hang: the
+    // office is killed. Generous, since loading a large photo is one call.
+    std::chrono::milliseconds callTimeout{std::chrono::seconds(120)};
+    // How long Quit waits for the office to end by itself before killing it.
+    std::chrono::milliseconds quitTimeout{std::chrono::seconds(5)};
+};
+
+class LibreOfficeBackend : public Backend {
+public:
+    explicit LibreOfficeBackend(LibreOfficeOptions options = {});
+
+    // "Word.Application" starts an office and returns its application object;
+    // anything else, or an office that does not start, raises
+    // "ActiveX component can't create object".
+    Object create(const QString& progId) override;
+
+    const LibreOfficeOptions& options() const { return options_; }
+
+private:
+    LibreOfficeOptions options_;
+};
+
+}  // namespace marigal::engine

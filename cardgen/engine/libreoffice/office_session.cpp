@@ -1,0 +1,193 @@
+#include "libreoffice/office_session.h"
+
+#include "libreoffice/office_install.h"
+#include "libreoffice/uno_bootstrap.h"
+#include "libreoffice/uno_strings.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+
+#include <thread>
+
+namespace marigal::engine::lo {
+
+namespace {
+
+using Clock = OfficeProcess::Clock;
+using namespace std::chrono_literals;
+
+// How often the office is asked whether it answers yet while it starts.
+constexpr auto kConnectRetry = 25ms;
+
+}  // namespace
+
+QString defaultProfileRoot()
+{
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || QDir::isRelativePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
+    return cache + QStringLiteral("/marigal/office-profiles");
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::start(const LibreOfficeOptions& options)
+{
+    std::shared_ptr<OfficeSession> session(new OfficeSession(options));
+    // When launch raises, the session's destructor removes what was started.
+    try {
+        session->launch();
+    } catch (const EngineError&) {
+        throw;
+    } catch (const std::exception&) {
+        throw EngineError(errtext::kCannotCreate);  // no thread, no memory, ...
+    }
+    return session;
+}
+
+OfficeSession::OfficeSession(LibreOfficeOptions options) : options_(std::move(options)) {}
+
+OfficeSession::~OfficeSession()
+{
+    try {
+        if (state_ == State::Running) quit();
+        else releaseOffice(Clock::now());
+    } catch (...) {
+        // A destructor must not throw; every step above is bounded and the
+        // members' own destructors still kill and reap.
+    }
+}
+
+void OfficeSession::launch()
+{
+    const QString soffice = findSoffice(options_.sofficePath);
+    if (soffice.isEmpty()) throw EngineError(errtext::kCannotCreate);
+    localUnoContext();  // first, so that its failure leaves nothing to undo
+
+    slot_ = ProfileSlot::acquire(options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot);
+    profileDir_ = slot_->dir();
+    const QString installation = slot_->installationUrl();
+    // Left by a holder of this profile that crashed: an office still running
+    // here would take over our start, a stale socket would be tried first.
+    killStrays(installation);
+    QFile::remove(oslPipePath(singleInstancePipeName(installation)));
+    if (!slot_->seeded()) slot_->seed(installedVersion(programDirOf(soffice)));
+
+    const auto deadline = Clock::now() + options_.startTimeout;
+    process_ = std::make_unique<OfficeProcess>(
+        OfficeLaunch{soffice, installation, slot_->tempDir(), OfficeProcess::uniquePipeName()});
+    processGroup_ = process_->pid();
+    watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
+
+    connect(deadline);
+    state_ = State::Running;
+}
+
+void OfficeSession::connect(Clock::time_point deadline)
+{
+    css::uno::Reference<css::bridge::XUnoUrlResolver> resolver;
+    try {
+        resolver = css::bridge::UnoUrlResolver::create(localUnoContext());
+    } catch (const css::uno::Exception&) {
+        throw EngineError(errtext::kCannotCreate);
+    }
+    const rtl::OUString url = toOUString(
+        QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(process_->launch().pipeName));
+
+    // Also bounds an office that accepts the connection and then hangs.
+    Watchdog::Scope armed(*watchdog_, deadline);
+    for (;;) {
+        try {
+            css::uno::Reference<css::uno::XComponentContext> context(resolver->resolve(url), css::uno::UNO_QUERY_THROW);
+            desktop_ = css::frame::Desktop::create(context);
+            context_ = context;
+            return;
+        } catch (const css::uno::Exception&) {
+            // Not listening yet (NoConnectException), or the connection
+            // dropped while the office was still starting up.
+        }
+        if (process_->exited() || watchdog_->fired() || Clock::now() >= deadline)
+            throw EngineError(errtext::kCannotCreate);
+        std::this_thread::sleep_for(kConnectRetry);
+    }
+}
+
+void OfficeSession::ensureAlive()
+{
+    if (state_ == State::Running && process_->exited()) lose();
+    if (state_ != State::Running) throw EngineError(errtext::kServerGone);
+}
+
+void OfficeSession::quit()
+{
+    if (state_ != State::Running) return;
+    const auto deadline = Clock::now() + options_.quitTimeout;
+    bool terminating = true;
+    {
+        Watchdog::Scope armed(*watchdog_, deadline);
+        try {
+            terminating = desktop_->terminate();
+        } catch (const css::uno::Exception&) {
+            // Usual: the office closes the connection before it answers.
+        }
+    }
+    // A refusal leaves the office running, and a hang has been killed:
+    // either way there is nothing to wait for.
+    const bool wait = terminating && !watchdog_->fired();
+    releaseOffice(wait ? deadline : Clock::now());
+    state_ = State::Quit;
+}
+
+void OfficeSession::lose()
+{
+    releaseOffice(Clock::now());
+    state_ = State::Lost;
+}
+
+void OfficeSession::releaseOffice(Clock::time_point deadline)
+{
+    // Proxies first: releasing them on a closed bridge is a no-op.
+    desktop_.clear();
+    context_.clear();
+    watchdog_.reset();
+    if (process_) process_->stop(deadline);
+    process_.reset();
+    slot_.reset();  // only now may another office use the profile
+}
+
+bool OfficeSession::bridgeAnswers()
+{
+    Watchdog::Scope armed(*watchdog_, options_.callTimeout);
+    try {
+        context_->getServiceManager();
+        return true;
+    } catch (const css::uno::Exception&) {
+        return false;
+    }
+}
+
+void OfficeSession::raise(std::exception_ptr failure)
+{
+    if (watchdog_->fired()) {
+        lose();
+        throw EngineError(errtext::kServerHung);
+    }
+    bool disposed = false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const css::lang::DisposedException&) {
+        disposed = true;
+    } catch (const css::uno::Exception&) {
+    }
+    // Any other exception may still come from a connection that just closed:
+    // a dead bridge refuses the probe at once.
+    if (disposed || !bridgeAnswers()) {
+        const bool hung = watchdog_->fired();
+        lose();
+        throw EngineError(hung ? errtext::kServerHung : errtext::kServerGone);
+    }
+    throw EngineError(errtext::kAutomationError);
+}
+
+}  // namespace marigal::engine::lo

@@ -1,0 +1,140 @@
+#include "libreoffice/profile_slot.h"
+
+#include "engine_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace marigal::engine::lo {
+
+namespace {
+
+// Beyond this many offices at once something is wrong; better to fail than
+// to fill the disk with profiles.
+constexpr int kMaxSlots = 64;
+
+QString settingsPath(const QString& dir)
+{
+    return dir + QStringLiteral("/user/registrymodifications.xcu");
+}
+
+QString javaPath(const QString& dir)
+{
+    return dir + QStringLiteral("/user/config/") + javaSeedName();
+}
+
+// Written whole or not at all: a half-written file would make the office
+// start with its defaults.
+void writeSeedFile(const QString& path, const QByteArray& content)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) throw EngineError(errtext::kCannotCreate);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) < 0 || !out.commit())
+        throw EngineError(errtext::kCannotCreate);
+}
+
+QByteArray item(const char* path, const char* name, const QByteArray& value)
+{
+    return QByteArray("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name + "\" oor:op=\"fuse\"><value>"
+         + value + "</value></prop></item>\n";
+}
+
+}  // namespace
+
+std::unique_ptr<ProfileSlot> ProfileSlot::acquire(const QString& root)
+{
+    if (!QDir().mkpath(root)) throw EngineError(errtext::kCannotCreate);
+    for (int n = 0; n < kMaxSlots; ++n) {
+        const QString dir = QDir(root).absoluteFilePath(QStringLiteral("p%1").arg(n));
+        if (!QDir().mkpath(dir)) throw EngineError(errtext::kCannotCreate);
+        const QByteArray lock = QFile::encodeName(lockPath(dir));
+        // Close-on-exec: the lock belongs to us, not to the office we start.
+        const int fd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) throw EngineError(errtext::kCannotCreate);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::unique_ptr<ProfileSlot>(new ProfileSlot(dir, fd));
+        ::close(fd);
+    }
+    throw EngineError(errtext::kCannotCreate);
+}
+
+ProfileSlot::ProfileSlot(QString dir, int lockFd) : dir_(std::move(dir)), lockFd_(lockFd) {}
+
+ProfileSlot::~ProfileSlot()
+{
+    ::close(lockFd_);  // drops the flock
+}
+
+QString ProfileSlot::installationUrl() const
+{
+    return QUrl::fromLocalFile(dir_).toString(QUrl::FullyEncoded);
+}
+
+QString ProfileSlot::tempDir() const
+{
+    return dir_ + QStringLiteral("/tmp");
+}
+
+QString ProfileSlot::lockPath(const QString& slotDir)
+{
+    return slotDir + QStringLiteral("/marigal.lock");
+}
+
+bool ProfileSlot::seeded() const
+{
+    return QFile::exists(settingsPath(dir_)) && (javaSeedName().isEmpty() || QFile::exists(javaPath(dir_)));
+}
+
+void ProfileSlot::seed(const QString& installedVersion) const
+{
+    if (!QFile::exists(settingsPath(dir_))) writeSeedFile(settingsPath(dir_), profileSeed(installedVersion));
+    if (!javaSeedName().isEmpty() && !QFile::exists(javaPath(dir_))) writeSeedFile(javaPath(dir_), javaSeed());
+}
+
+QByteArray profileSeed(const QString& installedVersion)
+{
+    QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\""
+        " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+    if (!installedVersion.isEmpty())
+        xml += item("/org.openoffice.Setup/Product", "ooSetupLastVersion", installedVersion.toHtmlEscaped().toUtf8());
+    xml += item("/org.openoffice.Office.Common/Misc", "UseLocking", "false");
+    xml += item("/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel", "3");
+    xml += item("/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution", "true");
+    xml += "</oor:items>\n";
+    return xml;
+}
+
+QString javaSeedName()
+{
+    // The office's ${_OS}_${_ARCH} for the platforms it is built for here.
+#if defined(__linux__) && defined(__x86_64__)
+    return QStringLiteral("javasettings_Linux_X86_64.xml");
+#elif defined(__linux__) && defined(__aarch64__)
+    return QStringLiteral("javasettings_Linux_AARCH64.xml");
+#else
+    return {};
+#endif
+}
+
+QByteArray javaSeed()
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+           "<java xmlns=\"http://openoffice.org/2004/java/framework/1.0\""
+           " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+           " <enabled xsi:nil=\"false\">false</enabled>\n"
+           " <userClassPath xsi:nil=\"true\"/>\n"
+           " <vmParameters xsi:nil=\"true\"/>\n"
+           " <jreLocations xsi:nil=\"true\"/>\n"
+           " <javaInfo xsi:nil=\"true\"/>\n"
+           "</java>\n";
+}
+
+}  // namespace marigal::engine::lo

@@ -1,0 +1,91 @@
+# The LibreOffice backend: drives a private headless office over UNO.
+# Included from cardgen/engine/CMakeLists.txt, so CMAKE_CURRENT_SOURCE_DIR is
+# the engine folder and the backend's files sit in CMAKE_CURRENT_LIST_DIR.
+
+set(MARIGAL_LO_PROGRAM_DIR /usr/lib/libreoffice/program CACHE PATH
+    "LibreOffice program folder: UNO runtime libraries and type libraries")
+set(MARIGAL_LO_SDK_DIR /usr/lib/libreoffice/sdk CACHE PATH "LibreOffice SDK folder (cppumaker)")
+set(MARIGAL_LO_INCLUDE_DIR /usr/include/libreoffice CACHE PATH "LibreOffice SDK headers")
+
+# Every UNO type the backend names, one per line. cppumaker also writes the
+# types these depend on (their interfaces, exceptions, structs), except the
+# DeploymentException that every service constructor header includes.
+set(MARIGAL_UNO_TYPES
+  com.sun.star.uno.DeploymentException
+  com.sun.star.uno.XComponentContext
+  com.sun.star.uno.RuntimeException
+  com.sun.star.lang.DisposedException
+  com.sun.star.bridge.UnoUrlResolver
+  com.sun.star.connection.NoConnectException
+  com.sun.star.frame.Desktop
+)
+
+set(_marigal_uno_out ${CMAKE_CURRENT_BINARY_DIR}/uno_include)
+set(_marigal_uno_stamp ${_marigal_uno_out}/types.stamp)
+set(_marigal_uno_rdbs
+  ${MARIGAL_LO_PROGRAM_DIR}/types.rdb
+  ${MARIGAL_LO_PROGRAM_DIR}/types/offapi.rdb)
+set(_marigal_uno_type_args)
+foreach(_t IN LISTS MARIGAL_UNO_TYPES)
+  list(APPEND _marigal_uno_type_args -T${_t})
+endforeach()
+
+# -Gc rewrites only headers whose text changes, so regenerating after adding
+# a type does not rebuild everything that includes the untouched ones.
+add_custom_command(
+  OUTPUT ${_marigal_uno_stamp}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_marigal_uno_out}
+  COMMAND ${MARIGAL_LO_SDK_DIR}/bin/cppumaker -Gc -O${_marigal_uno_out}
+          ${_marigal_uno_type_args} ${_marigal_uno_rdbs}
+  COMMAND ${CMAKE_COMMAND} -E touch ${_marigal_uno_stamp}
+  DEPENDS ${_marigal_uno_rdbs} ${CMAKE_CURRENT_LIST_FILE}
+  COMMENT "Generating UNO C++ headers"
+  VERBATIM)
+add_custom_target(marigal_uno_headers DEPENDS ${_marigal_uno_stamp})
+
+# Usage requirements of code that includes UNO headers. Kept off the engine's
+# public interface so the rest of the program never sees LINUX/UNX/GCC.
+add_library(marigal_uno INTERFACE)
+add_dependencies(marigal_uno marigal_uno_headers)
+target_compile_definitions(marigal_uno INTERFACE LINUX UNX GCC CPPU_ENV=gcc3)
+target_include_directories(marigal_uno SYSTEM INTERFACE ${MARIGAL_LO_INCLUDE_DIR} ${_marigal_uno_out})
+# The runtime must be the one whose type libraries and components the client
+# loads, in the build tree and once installed alike: linked from the program
+# folder (searched before the system's copies of the same libraries), and that
+# folder put in the RPATH by hand, since CMake strips its own build-tree entry
+# at install and INSTALL_RPATH does not pass on to the executables.
+target_link_directories(marigal_uno INTERFACE ${MARIGAL_LO_PROGRAM_DIR})
+target_link_libraries(marigal_uno INTERFACE
+  -l:libuno_cppu.so.3
+  -l:libuno_cppuhelpergcc3.so.3
+  -l:libuno_sal.so.3
+  -l:libuno_salhelpergcc3.so.3)
+target_link_options(marigal_uno INTERFACE "LINKER:-rpath,${MARIGAL_LO_PROGRAM_DIR}")
+
+target_sources(marigal_engine PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/lo_backend.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_backend.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_application.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/member_table.h
+  ${CMAKE_CURRENT_LIST_DIR}/office_session.h
+  ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/office_process.h
+  ${CMAKE_CURRENT_LIST_DIR}/office_process.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/office_install.h
+  ${CMAKE_CURRENT_LIST_DIR}/office_install.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/profile_slot.h
+  ${CMAKE_CURRENT_LIST_DIR}/profile_slot.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/uno_bootstrap.h
+  ${CMAKE_CURRENT_LIST_DIR}/uno_bootstrap.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/uno_strings.h
+  ${CMAKE_CURRENT_LIST_DIR}/watchdog.h
+  ${CMAKE_CURRENT_LIST_DIR}/watchdog.cpp
+)
+# The program includes "lo_backend.h" (UNO-free) by its bare name.
+target_include_directories(marigal_engine PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(marigal_engine PRIVATE
+  MARIGAL_LO_PROGRAM_DIR="${MARIGAL_LO_PROGRAM_DIR}")
+# Static library: consumers still link the UNO runtime (and get its RPATH).
+target_link_libraries(marigal_engine PRIVATE marigal_uno)
+add_dependencies(marigal_engine marigal_uno_headers)

@@ -1,0 +1,312 @@
+// The LibreOffice backend against real private offices: start, quit, hangs,
+// failures, and that nothing is ever left running or locked.
+// Each office start costs ~0.5 s, so each test covers one whole story.
+
+#include "libreoffice/lo_backend.h"
+#include "libreoffice/office_process.h"
+#include "libreoffice/office_session.h"
+#include "libreoffice/profile_slot.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace marigal::engine;
+using namespace marigal::engine::lo;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString describeFailure(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EngineError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(no error)");
+}
+
+QByteArray procFile(pid_t pid, const char* name)
+{
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class OfficeTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(root_.isValid()); }
+
+    void TearDown() override
+    {
+        // Whatever a failed test left is reported, then killed, so that one
+        // failure does not leak offices into the next tests.
+        const auto left = officePids();
+        EXPECT_TRUE(left.empty()) << left.size() << " office process(es) left running";
+        for (pid_t pid : left) ::kill(pid, SIGKILL);
+    }
+
+    LibreOfficeOptions options() const
+    {
+        LibreOfficeOptions o;
+        o.profileRoot = root_.path();
+        return o;
+    }
+
+    QString slot(int n) const { return root_.filePath(QStringLiteral("p%1").arg(n)); }
+
+    // Processes started on this test's profiles (launcher and soffice.bin both
+    // carry -env:UserInstallation=file://<root>/pN).
+    std::vector<pid_t> officePids() const { return processesMentioning(QFile::encodeName(root_.path())); }
+    // Processes started on one profile.
+    std::vector<pid_t> officePids(const QString& slotDir) const
+    {
+        return processesMentioning("-env:UserInstallation=file://" + QFile::encodeName(slotDir) + '\0');
+    }
+
+    static std::vector<pid_t> processesMentioning(const QByteArray& needle)
+    {
+        std::vector<pid_t> pids;
+        for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            bool numeric = false;
+            const pid_t pid = name.toInt(&numeric);
+            if (numeric && pid != ::getpid() && procFile(pid, "cmdline").contains(needle)) pids.push_back(pid);
+        }
+        return pids;
+    }
+
+    pid_t sofficeBin() const
+    {
+        for (pid_t pid : officePids())
+            if (procFile(pid, "comm").trimmed() == "soffice.bin") return pid;
+        return -1;
+    }
+
+    static bool slotHeld(const QString& slotDir)
+    {
+        const int fd = ::open(QFile::encodeName(ProfileSlot::lockPath(slotDir)).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return held;
+    }
+
+    // Sockets and temporary files of this process's offices.
+    QStringList leftovers(const QString& slotDir) const
+    {
+        QStringList found = QDir(QStringLiteral("/tmp"))
+                                .entryList({QStringLiteral("OSL_PIPE_*_marigal-%1-*").arg(::getpid())}, QDir::System);
+        const QString ipc = oslPipePath(singleInstancePipeName(QStringLiteral("file://") + slotDir));
+        if (QFileInfo::exists(ipc)) found << ipc;
+        if (QDir(slotDir + QStringLiteral("/tmp")).exists()) found << slotDir + QStringLiteral("/tmp");
+        return found;
+    }
+
+    // A launcher script standing in for soffice.
+    QString script(const char* name, const QByteArray& body) const
+    {
+        const QString path = root_.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    void expectAllGone(const QString& slotDir)
+    {
+        EXPECT_TRUE(officePids().empty());
+        EXPECT_FALSE(slotHeld(slotDir)) << slotDir.toStdString();
+        EXPECT_EQ(leftovers(slotDir), QStringList());
+    }
+
+    QTemporaryDir root_;
+};
+
+TEST_F(OfficeTest, QuitEndsTheOfficeAndEveryLaterCallFails)
+{
+    LibreOfficeBackend backend(options());
+    Object app = backend.create(kWordProgId);
+    ASSERT_FALSE(app.isNothing());
+    EXPECT_NE(sofficeBin(), -1) << "no soffice.bin on the test's profile";
+    EXPECT_TRUE(slotHeld(slot(0)));
+
+    EXPECT_EQ(describeFailure([&] { app.call(QStringLiteral("Activate")); }), errtext::kNoSuchMember);
+    EXPECT_EQ(describeFailure([&] { app.get(QStringLiteral("Quit")); }), errtext::kNoSuchMember);
+
+    app.call(QStringLiteral("QUIT"));
+    expectAllGone(slot(0));
+
+    EXPECT_EQ(describeFailure([&] { app.call(QStringLiteral("Quit")); }), errtext::kServerGone);
+    EXPECT_EQ(describeFailure([&] { app.get(QStringLiteral("Documents")); }), errtext::kServerGone);
+
+    // The office rewrote the profile's settings on its way out and kept ours.
+    QFile xcu(slot(0) + QStringLiteral("/user/registrymodifications.xcu"));
+    ASSERT_TRUE(xcu.open(QIODevice::ReadOnly));
+    const QByteArray settings = xcu.readAll();
+    EXPECT_TRUE(settings.contains("<prop oor:name=\"UseLocking\" oor:op=\"fuse\"><value>false</value>"));
+    EXPECT_TRUE(settings.contains("<prop oor:name=\"DisableMacrosExecution\" oor:op=\"fuse\"><value>true</value>"));
+    EXPECT_TRUE(settings.contains("<prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>"));
+    // No Java runtime was looked for and chosen.
+    QFile java(slot(0) + QStringLiteral("/user/config/") + javaSeedName());
+    ASSERT_TRUE(java.open(QIODevice::ReadOnly));
+    EXPECT_EQ(java.readAll(), javaSeed());
+}
+
+TEST_F(OfficeTest, TwoOfficesRunSideBySideOnTheirOwnProfiles)
+{
+    auto first = OfficeSession::start(options());
+    auto second = OfficeSession::start(options());
+    EXPECT_EQ(first->profileDir(), slot(0));
+    EXPECT_EQ(second->profileDir(), slot(1));
+    EXPECT_NE(first->processGroup(), second->processGroup());
+
+    first->quit();
+    EXPECT_FALSE(slotHeld(slot(0)));
+    EXPECT_TRUE(officePids(slot(0)).empty()) << "first office still running";
+    EXPECT_FALSE(officePids(slot(1)).empty()) << "second office went with the first";
+
+    // The second office did not go with the first.
+    EXPECT_TRUE(second->call([&] { return second->desktop()->getComponents().is(); }));
+    second->quit();
+    expectAllGone(slot(1));
+}
+
+TEST_F(OfficeTest, LastReferenceWithoutQuitEndsTheOffice)
+{
+    {
+        LibreOfficeBackend backend(options());
+        Object app = backend.create(QStringLiteral("word.application"));
+        EXPECT_NE(sofficeBin(), -1);
+    }
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, QuitKillsAHungOfficeWithinItsBound)
+{
+    LibreOfficeOptions o = options();
+    o.quitTimeout = 2s;
+    LibreOfficeBackend backend(o);
+    Object app = backend.create(kWordProgId);
+    const pid_t bin = sofficeBin();
+    ASSERT_NE(bin, -1);
+    ASSERT_EQ(::kill(bin, SIGSTOP), 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    app.call(QStringLiteral("Quit"));
+    // Bounded by the quit timeout, not the (120 s) call timeout.
+    EXPECT_LT(clock.elapsed(), 15000);
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, AHungCallIsKilledAndReported)
+{
+    LibreOfficeOptions o = options();
+    o.callTimeout = 2s;
+    auto session = OfficeSession::start(o);
+    const pid_t bin = sofficeBin();
+    ASSERT_NE(bin, -1);
+    ASSERT_EQ(::kill(bin, SIGSTOP), 0);
+
+    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+              errtext::kServerHung);
+    EXPECT_FALSE(session->alive());
+    expectAllGone(slot(0));
+    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+              errtext::kServerGone);
+    session->quit();  // nothing left to do, and no error
+}
+
+TEST_F(OfficeTest, AnOfficeThatDiesIsGone)
+{
+    auto session = OfficeSession::start(options());
+    ASSERT_EQ(::kill(-session->processGroup(), SIGKILL), 0);
+    // Whether the bridge or the process notices first, it is the same error.
+    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+              errtext::kServerGone);
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, AMissingOfficeOrAnUnknownClassCannotCreateAtOnce)
+{
+    LibreOfficeOptions o = options();
+    o.sofficePath = root_.filePath(QStringLiteral("no-such-soffice"));
+    LibreOfficeBackend missing(o);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(describeFailure([&] { missing.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_LT(clock.elapsed(), 5000) << "waited for an office that cannot exist";
+
+    LibreOfficeBackend backend(options());
+    EXPECT_EQ(describeFailure([&] { backend.create(QStringLiteral("Excel.Application")); }), errtext::kCannotCreate);
+    EXPECT_TRUE(officePids().empty());
+}
+
+TEST_F(OfficeTest, AnOfficeDyingAtStartCannotCreateAtOnce)
+{
+    LibreOfficeOptions o = options();
+    o.sofficePath = script("dies", "exit 3");
+    LibreOfficeBackend backend(o);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_LT(clock.elapsed(), 10000) << "waited out the start timeout for a dead office";
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, AnOfficeThatNeverAnswersIsKilledAtTheStartTimeout)
+{
+    LibreOfficeOptions o = options();
+    // The shell keeps the arguments in its command line; its sleeps are in
+    // its process group.
+    o.sofficePath = script("silent", "while :; do sleep 0.1; done");
+    o.startTimeout = 1s;
+    LibreOfficeBackend backend(o);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_GE(clock.elapsed(), 1000);
+    EXPECT_LT(clock.elapsed(), 15000);
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, AnOfficeLeftOnAProfileByACrashIsKilledFirst)
+{
+    // Stands in for an office whose owner crashed: it runs on p0, and nobody
+    // holds p0's lock.
+    QDir().mkpath(slot(0));
+    const QByteArray profileArg = "-env:UserInstallation=file://" + QFile::encodeName(slot(0));
+    const char* argv[] = {"/bin/sh", "-c", "while :; do sleep 0.1; done", "stray", profileArg.constData(), nullptr};
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    pid_t stray = -1;
+    ASSERT_EQ(::posix_spawn(&stray, "/bin/sh", nullptr, &attr, const_cast<char* const*>(argv), environ), 0);
+    posix_spawnattr_destroy(&attr);
+    // posix_spawn returns before the new program's arguments show in /proc.
+    for (int i = 0; i < 200 && !procFile(stray, "cmdline").contains(profileArg); ++i) std::this_thread::sleep_for(5ms);
+
+    auto session = OfficeSession::start(options());
+    EXPECT_EQ(session->profileDir(), slot(0));
+    int status = 0;
+    EXPECT_EQ(::waitpid(stray, &status, WNOHANG), stray) << "the stray still runs";
+    EXPECT_TRUE(WIFSIGNALED(status));
+    session->quit();
+    expectAllGone(slot(0));
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+// The LibreOffice backend's parts that need no running office: profile slots
+// and their seed, the installation's version, pipe names, the member table
+// and the watchdog.
+
+#include "libreoffice/member_table.h"
+#include "libreoffice/office_install.h"
+#include "libreoffice/office_process.h"
+#include "libreoffice/office_session.h"
+#include "libreoffice/profile_slot.h"
+#include "libreoffice/uno_strings.h"
+#include "libreoffice/watchdog.h"
+#include "support/temp_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <rtl/bootstrap.hxx>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace marigal::engine;
+using namespace marigal::engine::lo;
+using namespace std::chrono_literals;
+
+namespace {
+
+// True when someone holds the slot's lock (flock conflicts between open file
+// descriptions, even within one process).
+bool slotHeld(const QString& slotDir)
+{
+    const int fd = ::open(QFile::encodeName(ProfileSlot::lockPath(slotDir)).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+// "path/name" -> value, for every item of a registrymodifications.xcu.
+std::map<QString, QString> readSeed(const QByteArray& xml)
+{
+    std::map<QString, QString> values;
+    QXmlStreamReader r(xml);
+    QString path;
+    QString name;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (!r.isStartElement()) continue;
+        if (r.name() == QLatin1String("item")) path = r.attributes().value(QStringLiteral("oor:path")).toString();
+        else if (r.name() == QLatin1String("prop")) name = r.attributes().value(QStringLiteral("oor:name")).toString();
+        else if (r.name() == QLatin1String("value")) values[path + QLatin1Char('/') + name] = r.readElementText();
+    }
+    EXPECT_FALSE(r.hasError()) << r.errorString().toStdString();
+    return values;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+}  // namespace
+
+TEST(ProfileSeed, SettingsTheOfficeNeedsFromTheFirstStart)
+{
+    const auto values = readSeed(profileSeed(QStringLiteral("7.4")));
+    EXPECT_EQ(values.at(QStringLiteral("/org.openoffice.Setup/Product/ooSetupLastVersion")), QStringLiteral("7.4"));
+    EXPECT_EQ(values.at(QStringLiteral("/org.openoffice.Office.Common/Misc/UseLocking")), QStringLiteral("false"));
+    EXPECT_EQ(values.at(QStringLiteral("/org.openoffice.Office.Common/Security/Scripting/MacroSecurityLevel")),
+              QStringLiteral("3"));
+    EXPECT_EQ(values.at(QStringLiteral("/org.openoffice.Office.Common/Security/Scripting/DisableMacrosExecution")),
+              QStringLiteral("true"));
+
+    // An unknown version is left out rather than guessed: a wrong one costs
+    // the slow first start on every launch, a missing one only on the first.
+    const auto unknown = readSeed(profileSeed(QString()));
+    EXPECT_EQ(unknown.count(QStringLiteral("/org.openoffice.Setup/Product/ooSetupLastVersion")), 0u);
+    EXPECT_EQ(unknown.at(QStringLiteral("/org.openoffice.Office.Common/Misc/UseLocking")), QStringLiteral("false"));
+}
+
+TEST(ProfileSeed, JavaIsOffUnderTheNameTheOfficeReads)
+{
+    // The office reads user/config/javasettings_${_OS}_${_ARCH}.xml.
+    rtl::OUString name = rtl::OUString::createFromAscii("javasettings_${_OS}_${_ARCH}.xml");
+    rtl::Bootstrap::expandMacros(name);
+    EXPECT_EQ(javaSeedName(), toQString(name));
+
+    QXmlStreamReader r(javaSeed());
+    QString enabled;
+    while (r.readNextStartElement()) {
+        if (r.name() == QLatin1String("enabled")) enabled = r.readElementText();
+        else if (r.name() != QLatin1String("java")) r.skipCurrentElement();
+    }
+    EXPECT_FALSE(r.hasError()) << r.errorString().toStdString();
+    EXPECT_EQ(enabled, QStringLiteral("false"));
+}
+
+TEST(ProfileSeed, WrittenOnceSoTheOfficesOwnChangesStay)
+{
+    QTemporaryDir root;
+    auto slot = ProfileSlot::acquire(root.path());
+    EXPECT_FALSE(slot->seeded());
+    slot->seed(QStringLiteral("7.4"));
+    ASSERT_TRUE(slot->seeded());
+    const QString xcu = slot->dir() + QStringLiteral("/user/registrymodifications.xcu");
+    writeFile(xcu, profileSeed(QStringLiteral("7.4")) + "<!-- the office's own -->");
+    slot->seed(QStringLiteral("9.9"));
+    EXPECT_TRUE(QFile::exists(slot->dir() + QStringLiteral("/user/config/") + javaSeedName()));
+    QFile f(xcu);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("the office's own"));
+    EXPECT_FALSE(text.contains("9.9"));
+}
+
+TEST(InstalledVersion, ReadsWhatTheOfficeComparesWith)
+{
+    QTemporaryDir install;
+    const QString program = install.filePath(QStringLiteral("program"));
+    QDir().mkpath(program);
+
+    // Nothing to read: unknown, not a guess.
+    EXPECT_EQ(installedVersion(program), QString());
+
+    // ProductKey is the fallback.
+    writeFile(program + QStringLiteral("/bootstraprc"),
+              "[Bootstrap]\nInstallMode=<installmode>\nProductKey=LibreOffice 24.2\nUserInstallation=$SYSUSERCONFIG/x\n");
+    EXPECT_EQ(installedVersion(program), QStringLiteral("24.2"));
+
+    // The registry wins; its schema declares the property (empty) before the
+    // data sets it.
+    writeFile(install.filePath(QStringLiteral("share/registry/main.xcd")),
+              "<oor:component-schema><group oor:name=\"Product\">"
+              "<prop oor:name=\"ooSetupVersion\" oor:type=\"xs:string\" oor:nillable=\"false\">\n<value/>\n</prop>"
+              "</group></oor:component-schema>\n"
+              "<oor:component-data oor:name=\"Setup\"><node oor:name=\"Product\">\n"
+              "<prop oor:name=\"ooSetupVersionAboutBox\">\n<value>24.8.1.2</value>\n</prop>\n"
+              "<prop oor:name=\"ooSetupVersion\">\n        <value>24.8</value>\n      </prop>\n"
+              "</node></oor:component-data>\n");
+    EXPECT_EQ(installedVersion(program), QStringLiteral("24.8"));
+}
+
+TEST(InstalledVersion, TheInstalledOfficeAgreesWithItself)
+{
+    const QString soffice = findSoffice(QString());
+    ASSERT_FALSE(soffice.isEmpty()) << "no LibreOffice installed";
+    const QString program = programDirOf(soffice);
+    EXPECT_TRUE(QFile::exists(program + QStringLiteral("/soffice.bin"))) << program.toStdString();
+
+    const QString version = installedVersion(program);
+    ASSERT_TRUE(QRegularExpression(QStringLiteral(R"(^\d+\.\d+$)")).match(version).hasMatch()) << version.toStdString();
+    QFile rc(program + QStringLiteral("/bootstraprc"));
+    ASSERT_TRUE(rc.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(rc.readAll().contains("ProductKey=LibreOffice " + version.toUtf8()));
+}
+
+TEST(ProfileSlots, EachHolderGetsItsOwnAndFreedOnesAreReused)
+{
+    QTemporaryDir root;
+    auto first = ProfileSlot::acquire(root.path());
+    auto second = ProfileSlot::acquire(root.path());
+    EXPECT_EQ(first->dir(), root.filePath(QStringLiteral("p0")));
+    EXPECT_EQ(second->dir(), root.filePath(QStringLiteral("p1")));
+    EXPECT_TRUE(slotHeld(first->dir()));
+    EXPECT_TRUE(slotHeld(second->dir()));
+    EXPECT_EQ(first->installationUrl(), QStringLiteral("file://") + root.filePath(QStringLiteral("p0")));
+    EXPECT_TRUE(first->tempDir().startsWith(first->dir() + QLatin1Char('/')));
+
+    const QString p0 = first->dir();
+    first.reset();
+    EXPECT_FALSE(slotHeld(p0));
+    auto third = ProfileSlot::acquire(root.path());
+    EXPECT_EQ(third->dir(), p0);
+}
+
+TEST(ProfileSlots, DefaultRootFollowsTheCacheHome)
+{
+    {
+        marigal::test::ScopedEnv env("XDG_CACHE_HOME", QByteArray("/var/cache/someone"));
+        EXPECT_EQ(defaultProfileRoot(), QStringLiteral("/var/cache/someone/marigal/office-profiles"));
+    }
+    // Unset, or relative (invalid by the XDG rules): ~/.cache.
+    marigal::test::ScopedEnv env("XDG_CACHE_HOME", QByteArray("relative/cache"));
+    EXPECT_EQ(defaultProfileRoot(), QDir::homePath() + QStringLiteral("/.cache/marigal/office-profiles"));
+}
+
+TEST(PipeNames, UniqueAndFoundByTheLeftoverCheck)
+{
+    const QString a = OfficeProcess::uniquePipeName();
+    const QString b = OfficeProcess::uniquePipeName();
+    EXPECT_NE(a, b);
+    // The suite's final check looks for 'pipe,name=[m]arigal'.
+    EXPECT_TRUE(a.startsWith(QStringLiteral("marigal-%1-").arg(::getpid()))) << a.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9-]+$")).match(a).hasMatch()) << a.toStdString();
+}
+
+TEST(PipeNames, TheProfilesSingleInstancePipe)
+{
+    // As the office names it for this profile (seen in /tmp next to a running office).
+    EXPECT_EQ(singleInstancePipeName(QStringLiteral("file:///tmp/exp/p0")),
+              QStringLiteral("SingleOfficeIPC_78495bec122ffa816f708f5453ec5ee2"));
+    EXPECT_EQ(oslPipePath(QStringLiteral("marigal-1")), QStringLiteral("/tmp/OSL_PIPE_%1_marigal-1").arg(::getuid()));
+}
+
+namespace {
+
+struct Probe {
+    QStringList calls;
+    Value method(InvokeKind, const Args& args)
+    {
+        calls << QStringLiteral("method/%1").arg(args.size());
+        return Value::int32(1);
+    }
+    Value prop(InvokeKind kind, const Args&)
+    {
+        calls << (kind == InvokeKind::PropertyPut ? QStringLiteral("put") : QStringLiteral("get"));
+        return {};
+    }
+};
+
+QString failure(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EngineError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(no error)");
+}
+
+}  // namespace
+
+TEST(MemberTable, FindsMembersByNameInAnyCaseAndKind)
+{
+    const MemberTable<Probe> table{
+        {"Quit", kMethod, &Probe::method},
+        {"Visible", kGet | kPut, &Probe::prop},
+    };
+    Probe p;
+    EXPECT_EQ(table.invoke(p, QStringLiteral("quit"), InvokeKind::Method, {Value::boolean(false)}).toInt(), 1);
+    table.invoke(p, QStringLiteral("VISIBLE"), InvokeKind::PropertyGet, {});
+    table.invoke(p, QStringLiteral("Visible"), InvokeKind::PropertyPut, {Value::boolean(true)});
+    EXPECT_EQ(p.calls, (QStringList{QStringLiteral("method/1"), QStringLiteral("get"), QStringLiteral("put")}));
+
+    EXPECT_EQ(failure([&] { table.invoke(p, QStringLiteral("Documents"), InvokeKind::PropertyGet, {}); }),
+              errtext::kNoSuchMember);
+    EXPECT_EQ(failure([&] { table.invoke(p, QStringLiteral("Quit"), InvokeKind::PropertyPut, {Value::int16(1)}); }),
+              errtext::kNoSuchMember);
+    EXPECT_EQ(p.calls.size(), 3);
+}
+
+TEST(Watchdog, FiresOnceWhenArmedDeadlinePasses)
+{
+    std::atomic<int> expiries{0};
+    Watchdog dog([&] { ++expiries; });
+
+    dog.arm(Watchdog::Clock::now() + 20ms);
+    for (int i = 0; i < 500 && !dog.fired(); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(dog.fired());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(expiries.load(), 1);
+
+    // Re-arming starts over; a disarmed deadline never fires.
+    dog.arm(Watchdog::Clock::now() + 50ms);
+    EXPECT_FALSE(dog.fired());
+    dog.disarm();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_FALSE(dog.fired());
+    EXPECT_EQ(expiries.load(), 1);
+
+    {
+        Watchdog::Scope armed(dog, 20ms);
+        for (int i = 0; i < 500 && !dog.fired(); ++i) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(expiries.load(), 2);
+}

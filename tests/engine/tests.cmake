@@ -1,0 +1,8 @@
+# The LibreOffice backend against real (private, headless) offices.
+# Included from tests/CMakeLists.txt.
+if(UNIX AND NOT APPLE)
+  marigal_add_test(engine_tests LABEL integration
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/lo_profile_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/lo_office_test.cpp
+    LIBS marigal_engine marigal_uno)
+endif()

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build, the program and its
+# tests need and this machine lacks. Asks apt only when something is missing.
+set -euo pipefail
+
+need=(cmake g++ make pkg-config
+      qt6-base-dev qt6-base-dev-tools libgl-dev
+      googletest libgtest-dev
+      libreoffice-dev
+      fonts-liberation)
+
+# The office: an installed full LibreOffice is used as it is; otherwise the
+# packages without a desktop interface, which are all a headless office needs.
+if dpkg-query -W -f='${Status}' libreoffice-core 2>/dev/null | grep -q 'ok installed'; then
+  need+=(libreoffice-writer libreoffice-draw)
+else
+  need+=(libreoffice-writer-nogui libreoffice-draw-nogui)
+fi
+
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}"
