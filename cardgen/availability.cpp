@@ -29,7 +29,7 @@ void CheckWordInstance(engine::Backend& backend, Modal& modal, const QString& ap
     }
     if (word) {
         try {
-            word.call(QStringLiteral("Quit"));
+            word.call(u"Quit");
         } catch (...) {
         }
         word.release();

@@ -8,13 +8,13 @@
 
 namespace marigal::engine {
 
-inline const QString kWordProgId = QStringLiteral("Word.Application");
+inline const std::u16string kWordProgId = u"Word.Application";
 
 class Backend {
 public:
     virtual ~Backend() = default;
     // Raises EngineError when the application cannot be started.
-    virtual Object create(const QString& progId) = 0;
+    virtual Object create(const std::u16string& progId) = 0;
 };
 
 }  // namespace marigal::engine

@@ -1,34 +1,61 @@
 #pragma once
 // Errors raised by the document engine, and the one table of their texts.
-// The texts read like the automation platform's own, since they end up in
-// the common error box in front of the user.
-
-#include <QString>
+// The texts read like the word processor's own, since they end up in the
+// common error box in front of the user. Free of Qt, so that the Windows
+// backend builds with nothing but the platform's compiler.
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
+
+#if defined(QT_CORE_LIB)
+#include <QString>
+#endif
 
 namespace marigal::engine {
 
+std::string ToUtf8(std::u16string_view text);
+
 class EngineError : public std::runtime_error {
 public:
+    explicit EngineError(std::u16string_view description)
+        : std::runtime_error(ToUtf8(description)), description_(description) {}
+#if defined(QT_CORE_LIB)
     explicit EngineError(const QString& description)
-        : std::runtime_error(description.toStdString()), description_(description) {}
-    const QString& description() const { return description_; }
+        : EngineError(std::u16string_view(reinterpret_cast<const char16_t*>(description.utf16()),
+                                          size_t(description.size())))
+    {
+    }
+#endif
+    const std::u16string& description() const { return description_; }
 
 private:
-    QString description_;
+    std::u16string description_;
 };
 
 namespace errtext {
-inline const QString kNotSet = QStringLiteral("Object variable or With block variable not set");
-inline const QString kTypeMismatch = QStringLiteral("Type mismatch");
-inline const QString kNoSuchMember = QStringLiteral("Object doesn't support this property or method");
-inline const QString kCannotCreate = QStringLiteral("ActiveX component can't create object");
-inline const QString kItemNotFound = QStringLiteral("The item with the specified name wasn't found.");
-inline const QString kServerGone =
-    QStringLiteral("The remote server machine does not exist or is unavailable");
-inline const QString kServerHung = QStringLiteral("The remote procedure call failed.");
-inline const QString kAutomationError = QStringLiteral("Automation error");
+inline constexpr std::u16string_view kNotSet = u"Object variable or With block variable not set";
+inline constexpr std::u16string_view kTypeMismatch = u"Type mismatch";
+inline constexpr std::u16string_view kNoSuchMember = u"Object doesn't support this property or method";
+inline constexpr std::u16string_view kCannotCreate = u"ActiveX component can't create object";
+inline constexpr std::u16string_view kItemNotFound = u"The item with the specified name wasn't found.";
+inline constexpr std::u16string_view kNoSuchBookmark = u"The requested member of the collection does not exist.";
+inline constexpr std::u16string_view kServerGone =
+    u"The remote server machine does not exist or is unavailable";
+inline constexpr std::u16string_view kServerHung = u"The remote procedure call failed.";
+// An error the office raised that no member turned into one of its own.
+inline constexpr std::u16string_view kAutomationError = u"Automation error";
+inline constexpr std::u16string_view kNoDocument = u"This command is not available because no document is open.";
+inline constexpr std::u16string_view kDocumentNotFound =
+    u"Sorry, we couldn't find your file. Was it moved, renamed, or deleted?";
+inline constexpr std::u16string_view kCannotOpen = u"Word experienced an error trying to open the file.";
+inline constexpr std::u16string_view kCannotSave =
+    u"Word cannot save or create this file. Make sure that the disk you want to save the file on is not full, "
+    u"write-protected, or damaged.";
+inline constexpr std::u16string_view kPictureNotFound = u"The picture file could not be found.";
+inline constexpr std::u16string_view kNotAPicture = u"Word cannot insert this file: it is not a picture.";
+inline constexpr std::u16string_view kNoTextFrame = u"This object has no text frame.";
+inline constexpr std::u16string_view kClipboard = u"The picture could not be placed on the clipboard.";
 }  // namespace errtext
 
 }  // namespace marigal::engine

@@ -17,8 +17,9 @@ enum class InvokeKind { Method, PropertyGet, PropertyPut };
 class Dispatch {
 public:
     virtual ~Dispatch() = default;
+    // For a property put the assigned value is the last argument.
     // Raises EngineError with a description the error box can show.
-    virtual Value invoke(const QString& member, InvokeKind kind, const Args& args) = 0;
+    virtual Value invoke(const std::u16string& member, InvokeKind kind, const Args& args) = 0;
 };
 
 class Object {
@@ -29,19 +30,19 @@ public:
     explicit operator bool() const { return d_ != nullptr; }
     bool isNothing() const { return d_ == nullptr; }
 
-    // Method call (or property get with arguments, as Shapes(name)) returning a value.
-    Value call(const QString& member, const Args& args = {}) const;
+    // Method call (or a member with arguments, as Shapes(name)) returning a value.
+    Value call(const std::u16string& member, const Args& args = {}) const;
     // Property read.
-    Value get(const QString& member, const Args& args = {}) const;
+    Value get(const std::u16string& member, const Args& args = {}) const;
     // Property write; `args` are the property's own arguments, if any.
-    void put(const QString& member, const Value& value, const Args& args = {}) const;
+    void put(const std::u16string& member, const Value& value, const Args& args = {}) const;
 
     // A member that yields an object: raises when it yields none.
-    Object obj(const QString& member, const Args& args = {}) const;
+    Object obj(const std::u16string& member, const Args& args = {}) const;
 
     // Walks a dotted member path of argument-less members, e.g.
-    // "ShapeRange.TextFrame.TextRange".
-    Object path(const QString& dotted) const;
+    // u"ShapeRange.TextFrame.TextRange".
+    Object path(std::u16string_view dotted) const;
 
     // Releases the reference ("Set x = Nothing").
     void release() { d_.reset(); }

@@ -4,7 +4,15 @@
 
 namespace marigal::engine {
 
-Value Value::string(const QString& s)
+namespace {
+std::u16string Number(std::int32_t n)
+{
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+}  // namespace
+
+Value Value::string(std::u16string_view s)
 {
     Value v;
     v.kind_ = Kind::String;
@@ -12,7 +20,7 @@ Value Value::string(const QString& s)
     return v;
 }
 
-Value Value::stringRef(const QString& s)
+Value Value::stringRef(std::u16string_view s)
 {
     Value v = string(s);
     v.kind_ = Kind::StringRef;
@@ -51,14 +59,14 @@ Value Value::object(std::shared_ptr<Dispatch> d)
     return v;
 }
 
-QString Value::toString() const
+std::u16string Value::toString() const
 {
     switch (kind_) {
     case Kind::String:
     case Kind::StringRef: return text_;
-    case Kind::Bool: return number_ ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Bool: return number_ ? u"True" : u"False";
     case Kind::Int16:
-    case Kind::Int32: return QString::number(number_);
+    case Kind::Int32: return Number(number_);
     case Kind::Empty: return {};
     case Kind::Object: break;
     }
@@ -94,16 +102,16 @@ std::shared_ptr<Dispatch> Value::toDispatch() const
     return object_;
 }
 
-QString Value::describe() const
+std::u16string Value::describe() const
 {
     switch (kind_) {
-    case Kind::Empty: return QStringLiteral("Empty");
-    case Kind::String: return QLatin1Char('"') + text_ + QLatin1Char('"');
-    case Kind::StringRef: return QStringLiteral("&\"") + text_ + QLatin1Char('"');
-    case Kind::Bool: return number_ ? QStringLiteral("True") : QStringLiteral("False");
-    case Kind::Int16: return QString::number(number_) + QLatin1Char('%');
-    case Kind::Int32: return QString::number(number_) + QLatin1Char('&');
-    case Kind::Object: return QStringLiteral("<object>");
+    case Kind::Empty: return u"Empty";
+    case Kind::String: return u"\"" + text_ + u"\"";
+    case Kind::StringRef: return u"&\"" + text_ + u"\"";
+    case Kind::Bool: return number_ ? u"True" : u"False";
+    case Kind::Int16: return Number(number_) + u"%";
+    case Kind::Int32: return Number(number_) + u"&";
+    case Kind::Object: return u"<object>";
     }
     return {};
 }
@@ -113,9 +121,9 @@ bool Value::operator==(const Value& o) const
     return kind_ == o.kind_ && text_ == o.text_ && number_ == o.number_ && object_ == o.object_;
 }
 
-QString Arg::describe() const
+std::u16string Arg::describe() const
 {
-    return named() ? name + QStringLiteral(":=") + value.describe() : value.describe();
+    return named() ? name + u":=" + value.describe() : value.describe();
 }
 
 }  // namespace marigal::engine

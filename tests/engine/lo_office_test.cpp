@@ -29,14 +29,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString describeFailure(const std::function<void()>& f)
+std::u16string describeFailure(const std::function<void()>& f)
 {
     try {
         f();
     } catch (const EngineError& e) {
         return e.description();
     }
-    return QStringLiteral("(no error)");
+    return u"(no error)";
 }
 
 QByteArray procFile(pid_t pid, const char* name)
@@ -144,14 +144,14 @@ TEST_F(OfficeTest, QuitEndsTheOfficeAndEveryLaterCallFails)
     EXPECT_NE(sofficeBin(), -1) << "no soffice.bin on the test's profile";
     EXPECT_TRUE(slotHeld(slot(0)));
 
-    EXPECT_EQ(describeFailure([&] { app.call(QStringLiteral("Activate")); }), errtext::kNoSuchMember);
-    EXPECT_EQ(describeFailure([&] { app.get(QStringLiteral("Quit")); }), errtext::kNoSuchMember);
+    EXPECT_EQ(describeFailure([&] { app.call(u"Activate"); }), errtext::kNoSuchMember);
+    EXPECT_EQ(describeFailure([&] { app.get(u"Quit"); }), errtext::kNoSuchMember);
 
-    app.call(QStringLiteral("QUIT"));
+    app.call(u"QUIT");
     expectAllGone(slot(0));
 
-    EXPECT_EQ(describeFailure([&] { app.call(QStringLiteral("Quit")); }), errtext::kServerGone);
-    EXPECT_EQ(describeFailure([&] { app.get(QStringLiteral("Documents")); }), errtext::kServerGone);
+    EXPECT_EQ(describeFailure([&] { app.call(u"Quit"); }), errtext::kServerGone);
+    EXPECT_EQ(describeFailure([&] { app.get(u"Documents"); }), errtext::kServerGone);
 
     // The office rewrote the profile's settings on its way out and kept ours.
     QFile xcu(slot(0) + QStringLiteral("/user/registrymodifications.xcu"));
@@ -189,7 +189,7 @@ TEST_F(OfficeTest, LastReferenceWithoutQuitEndsTheOffice)
 {
     {
         LibreOfficeBackend backend(options());
-        Object app = backend.create(QStringLiteral("word.application"));
+        Object app = backend.create(u"word.application");
         EXPECT_NE(sofficeBin(), -1);
     }
     expectAllGone(slot(0));
@@ -207,7 +207,7 @@ TEST_F(OfficeTest, QuitKillsAHungOfficeWithinItsBound)
 
     QElapsedTimer clock;
     clock.start();
-    app.call(QStringLiteral("Quit"));
+    app.call(u"Quit");
     // Bounded by the quit timeout, not the (120 s) call timeout.
     EXPECT_LT(clock.elapsed(), 15000);
     expectAllGone(slot(0));
@@ -252,7 +252,7 @@ TEST_F(OfficeTest, AMissingOfficeOrAnUnknownClassCannotCreateAtOnce)
     EXPECT_LT(clock.elapsed(), 5000) << "waited for an office that cannot exist";
 
     LibreOfficeBackend backend(options());
-    EXPECT_EQ(describeFailure([&] { backend.create(QStringLiteral("Excel.Application")); }), errtext::kCannotCreate);
+    EXPECT_EQ(describeFailure([&] { backend.create(u"Excel.Application"); }), errtext::kCannotCreate);
     EXPECT_TRUE(officePids().empty());
 }
 

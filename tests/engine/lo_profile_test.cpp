@@ -231,14 +231,14 @@ struct Probe {
     }
 };
 
-QString failure(const std::function<void()>& f)
+std::u16string failure(const std::function<void()>& f)
 {
     try {
         f();
     } catch (const EngineError& e) {
         return e.description();
     }
-    return QStringLiteral("(no error)");
+    return u"(no error)";
 }
 
 }  // namespace

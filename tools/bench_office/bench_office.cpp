@@ -75,7 +75,7 @@ int main(int argc, char** argv)
         run(o, ignored, ignored);  // makes and seeds the profile
         for (int i = 0; i < n; ++i) run(o, reusedStart, quit);
     } catch (const EngineError& e) {
-        std::fprintf(stderr, "bench_office: %s\n", qPrintable(e.description()));
+        std::fprintf(stderr, "bench_office: %s\n", e.what());
         return 1;
     }
 

@@ -7,8 +7,9 @@ public:
     FakeDispatch(RecordingFake& owner, QString path, bool application)
         : owner_(owner), path_(std::move(path)), application_(application) {}
 
-    Value invoke(const QString& member, InvokeKind kind, const Args& args) override
+    Value invoke(const std::u16string& member16, InvokeKind kind, const Args& args) override
     {
+        const QString member = Q(member16);
         if (quit_) throw EngineError(errtext::kServerGone);
         const QString target = path_.isEmpty() ? member : path_ + QLatin1Char('.') + member;
         QString line;
@@ -16,7 +17,7 @@ public:
         if (kind == InvokeKind::PropertyPut) {
             const Value assigned = own.back().value;
             own.pop_back();
-            line = target + ArgList(own, false) + QStringLiteral(" = ") + assigned.describe();
+            line = target + ArgList(own, false) + QStringLiteral(" = ") + Q(assigned.describe());
         } else {
             line = target + ArgList(own, kind == InvokeKind::Method);
         }
@@ -36,7 +37,7 @@ private:
     {
         if (args.empty()) return alwaysParens ? QStringLiteral("()") : QString();
         QStringList parts;
-        for (const Arg& a : args) parts << a.describe();
+        for (const Arg& a : args) parts << Q(a.describe());
         return QLatin1Char('(') + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
 
@@ -46,9 +47,9 @@ private:
     bool quit_ = false;
 };
 
-Object RecordingFake::create(const QString& progId)
+Object RecordingFake::create(const std::u16string& progId)
 {
-    calls_->append(QStringLiteral("CreateObject(\"%1\")").arg(progId));
+    calls_->append(QStringLiteral("CreateObject(\"%1\")").arg(Q(progId)));
     if (failCreate) throw EngineError(errtext::kCannotCreate);
     ++*running_;
     return Object(std::make_shared<FakeDispatch>(*this, QString(), true));

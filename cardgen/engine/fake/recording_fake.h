@@ -21,7 +21,7 @@ namespace marigal::engine {
 
 class RecordingFake : public Backend {
 public:
-    Object create(const QString& progId) override;
+    Object create(const std::u16string& progId) override;
 
     // Makes create() fail, as when the application cannot be started.
     bool failCreate = false;

@@ -12,10 +12,10 @@ const MemberTable<LoApplication>& LoApplication::members()
 
 LoApplication::LoApplication(std::shared_ptr<OfficeSession> session) : session_(std::move(session)) {}
 
-Value LoApplication::invoke(const QString& member, InvokeKind kind, const Args& args)
+Value LoApplication::invoke(const std::u16string& member, InvokeKind kind, const Args& args)
 {
     session_->ensureAlive();
-    return members().invoke(*this, member, kind, args);
+    return members().invoke(*this, Q(member), kind, args);
 }
 
 Value LoApplication::quit(InvokeKind, const Args&)

@@ -15,7 +15,7 @@ public:
 
     // Once the office is gone (quit, crashed or killed as hung) every member
     // raises "The remote server machine does not exist or is unavailable".
-    Value invoke(const QString& member, InvokeKind kind, const Args& args) override;
+    Value invoke(const std::u16string& member, InvokeKind kind, const Args& args) override;
 
     // Objects handed out by this one keep the session alive with it.
     const std::shared_ptr<OfficeSession>& session() const { return session_; }

@@ -7,10 +7,10 @@ namespace marigal::engine {
 
 LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options) : options_(std::move(options)) {}
 
-Object LibreOfficeBackend::create(const QString& progId)
+Object LibreOfficeBackend::create(const std::u16string& progId16)
 {
     // Class names are matched without regard to case, as the platform does.
-    if (progId.compare(kWordProgId, Qt::CaseInsensitive) != 0) throw EngineError(errtext::kCannotCreate);
+    if (Q(progId16).compare(Q(kWordProgId), Qt::CaseInsensitive) != 0) throw EngineError(errtext::kCannotCreate);
     return Object(std::make_shared<lo::LoApplication>(lo::OfficeSession::start(options_)));
 }
 

@@ -34,7 +34,7 @@ public:
     // "Word.Application" starts an office and returns its application object;
     // anything else, or an office that does not start, raises
     // "ActiveX component can't create object".
-    Object create(const QString& progId) override;
+    Object create(const std::u16string& progId) override;
 
     const LibreOfficeOptions& options() const { return options_; }
 
