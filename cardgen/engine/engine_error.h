@@ -55,7 +55,12 @@ inline constexpr std::u16string_view kCannotSave =
 inline constexpr std::u16string_view kPictureNotFound = u"The picture file could not be found.";
 inline constexpr std::u16string_view kNotAPicture = u"Word cannot insert this file: it is not a picture.";
 inline constexpr std::u16string_view kNoTextFrame = u"This object has no text frame.";
+inline constexpr std::u16string_view kArgumentNotOptional = u"Argument not optional";
+inline constexpr std::u16string_view kValueOutOfRange = u"Value out of range";
+inline constexpr std::u16string_view kObjectDeleted = u"Object has been deleted.";
 inline constexpr std::u16string_view kClipboard = u"The picture could not be placed on the clipboard.";
+inline constexpr std::u16string_view kNoSuchNamedArgument = u"Named argument not found";
+inline constexpr std::u16string_view kBadFileName = u"Bad file name or number";
 }  // namespace errtext
 
 }  // namespace marigal::engine

@@ -4,5 +4,9 @@ if(UNIX AND NOT APPLE)
   marigal_add_test(engine_tests LABEL integration
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/lo_profile_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/lo_office_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/lo_render_test.cpp
     LIBS marigal_engine marigal_uno)
+  marigal_add_test(docbuild_tests LABEL integration
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/docbuild_test.cpp
+    LIBS marigal_docbuild marigal_engine marigal_uno)
 endif()

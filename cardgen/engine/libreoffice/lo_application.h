@@ -1,6 +1,7 @@
 #pragma once
 // Word's Application object, played by one private office session.
 
+#include "libreoffice/lo_word.h"
 #include "libreoffice/member_table.h"
 #include "libreoffice/office_session.h"
 #include "object.h"
@@ -9,9 +10,10 @@
 
 namespace marigal::engine::lo {
 
-class LoApplication : public Dispatch {
+class LoApplication : public Dispatch, public std::enable_shared_from_this<LoApplication> {
 public:
-    explicit LoApplication(std::shared_ptr<OfficeSession> session);
+    // Starts nothing: the session is already running.
+    static std::shared_ptr<LoApplication> create(std::shared_ptr<OfficeSession> session);
 
     // Once the office is gone (quit, crashed or killed as hung) every member
     // raises "The remote server machine does not exist or is unavailable".
@@ -21,11 +23,17 @@ public:
     const std::shared_ptr<OfficeSession>& session() const { return session_; }
 
 private:
+    explicit LoApplication(std::shared_ptr<OfficeSession> session);
     static const MemberTable<LoApplication>& members();
 
     Value quit(InvokeKind, const Args& args);
+    Value documents(InvokeKind, const Args&) { return word_.documents(); }
+    Value activeDocument(InvokeKind, const Args&) { return word_.activeDocument(); }
+    Value selection(InvokeKind, const Args&) { return word_.selection(); }
+    Value displayAlerts(InvokeKind kind, const Args& args);
 
     std::shared_ptr<OfficeSession> session_;
+    WordDocuments word_;
 };
 
 }  // namespace marigal::engine::lo

@@ -11,7 +11,7 @@ Object LibreOfficeBackend::create(const std::u16string& progId16)
 {
     // Class names are matched without regard to case, as the platform does.
     if (Q(progId16).compare(Q(kWordProgId), Qt::CaseInsensitive) != 0) throw EngineError(errtext::kCannotCreate);
-    return Object(std::make_shared<lo::LoApplication>(lo::OfficeSession::start(options_)));
+    return Object(lo::LoApplication::create(lo::OfficeSession::start(options_)));
 }
 
 }  // namespace marigal::engine

@@ -12,12 +12,79 @@ set(MARIGAL_LO_INCLUDE_DIR /usr/include/libreoffice CACHE PATH "LibreOffice SDK 
 # DeploymentException that every service constructor header includes.
 set(MARIGAL_UNO_TYPES
   com.sun.star.uno.DeploymentException
+  # The Word documents, selection and shapes (lo_word.cpp).
+  com.sun.star.awt.Size
+  com.sun.star.document.MacroExecMode
+  com.sun.star.drawing.XShape
+  com.sun.star.frame.XComponentLoader
+  com.sun.star.frame.XController
+  com.sun.star.frame.XModel
+  com.sun.star.graphic.XGraphic
+  com.sun.star.io.IOException
+  com.sun.star.lang.IllegalArgumentException
+  com.sun.star.lang.XComponent
+  com.sun.star.table.BorderLine2
+  com.sun.star.text.SizeType
+  com.sun.star.text.XText
+  com.sun.star.text.XTextContent
+  com.sun.star.text.XTextCursor
+  com.sun.star.text.XTextFramesSupplier
+  com.sun.star.text.XTextViewCursor
+  com.sun.star.text.XTextViewCursorSupplier
+  com.sun.star.util.CloseVetoException
+  com.sun.star.util.XCloseable
+  com.sun.star.util.XModifiable
   com.sun.star.uno.XComponentContext
   com.sun.star.uno.RuntimeException
   com.sun.star.lang.DisposedException
   com.sun.star.bridge.UnoUrlResolver
   com.sun.star.connection.NoConnectException
   com.sun.star.frame.Desktop
+  com.sun.star.frame.XStorable
+  com.sun.star.io.XOutputStream
+  com.sun.star.beans.PropertyValue
+  com.sun.star.container.XNameContainer
+  com.sun.star.uno.XWeak
+  com.sun.star.uno.XAggregation
+  com.sun.star.lang.XTypeProvider
+  com.sun.star.awt.FontWeight
+  com.sun.star.beans.XMultiPropertyStates
+  com.sun.star.beans.XPropertySet
+  com.sun.star.container.XEnumerationAccess
+  com.sun.star.container.XIndexAccess
+  com.sun.star.container.XNameAccess
+  com.sun.star.container.XNamed
+  com.sun.star.document.XDocumentPropertiesSupplier
+  com.sun.star.drawing.EnhancedCustomShapeTextPathMode
+  com.sun.star.drawing.FillStyle
+  com.sun.star.drawing.LineStyle
+  com.sun.star.drawing.XDrawPageSupplier
+  com.sun.star.graphic.GraphicProvider
+  com.sun.star.io.SequenceInputStream
+  com.sun.star.lang.XMultiServiceFactory
+  com.sun.star.lang.XServiceInfo
+  com.sun.star.style.BreakType
+  com.sun.star.style.ParagraphAdjust
+  com.sun.star.style.XStyleFamiliesSupplier
+  com.sun.star.text.ControlCharacter
+  com.sun.star.text.HoriOrientation
+  com.sun.star.text.RelOrientation
+  com.sun.star.text.TextContentAnchorType
+  com.sun.star.text.VertOrientation
+  com.sun.star.text.WrapTextMode
+  com.sun.star.text.XBookmarksSupplier
+  com.sun.star.text.XPageCursor
+  com.sun.star.text.XParagraphCursor
+  com.sun.star.text.XTextDocument
+  com.sun.star.text.XTextFrame
+  com.sun.star.text.XTextFramesSupplier
+  com.sun.star.text.XTextGraphicObjectsSupplier
+  com.sun.star.text.XTextViewCursorSupplier
+  com.sun.star.util.XCloseable
+  com.sun.star.drawing.XEnhancedCustomShapeDefaulter
+  com.sun.star.text.XTextRangeCompare
+  com.sun.star.container.XContentEnumerationAccess
+  com.sun.star.drawing.XShapeDescriptor
 )
 
 set(_marigal_uno_out ${CMAKE_CURRENT_BINARY_DIR}/uno_include)
@@ -67,9 +134,13 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/lo_backend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_application.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_word.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_word.cpp
   ${CMAKE_CURRENT_LIST_DIR}/member_table.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_render.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_render.cpp
   ${CMAKE_CURRENT_LIST_DIR}/office_process.h
   ${CMAKE_CURRENT_LIST_DIR}/office_process.cpp
   ${CMAKE_CURRENT_LIST_DIR}/office_install.h
@@ -89,3 +160,8 @@ target_compile_definitions(marigal_engine PRIVATE
 # Static library: consumers still link the UNO runtime (and get its RPATH).
 target_link_libraries(marigal_engine PRIVATE marigal_uno)
 add_dependencies(marigal_engine marigal_uno_headers)
+# Page pictures: poppler draws the office's PDF; the clipboard is Qt Gui's.
+# GLOBAL, since the engine is static and its consumers in other folders link it.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(MARIGAL_POPPLER REQUIRED IMPORTED_TARGET GLOBAL poppler-qt6)
+target_link_libraries(marigal_engine PRIVATE Qt6::Gui PkgConfig::MARIGAL_POPPLER)

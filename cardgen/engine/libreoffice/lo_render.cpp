@@ -1,0 +1,156 @@
+#include "libreoffice/lo_render.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QThread>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/XOutputStream.hpp>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
+
+#include <poppler-qt6.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace marigal::engine::lo {
+
+namespace {
+
+using css::beans::PropertyValue;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+
+// Collects what the office writes. Called back over the bridge on the thread
+// waiting in storeToURL, so it needs no lock; the office's PDF filter writes
+// its finished file in chunks of some tens of kilobytes.
+// (The SDK here ships implbase1, not the variadic implbase.)
+class ByteSink : public cppu::WeakImplHelper1<css::io::XOutputStream> {
+public:
+    void SAL_CALL writeBytes(const Sequence<sal_Int8>& data) override
+    {
+        bytes_.append(reinterpret_cast<const char*>(data.getConstArray()), data.getLength());
+    }
+    void SAL_CALL flush() override {}
+    void SAL_CALL closeOutput() override {}
+
+    QByteArray take() { return std::move(bytes_); }
+
+private:
+    QByteArray bytes_;
+};
+
+PropertyValue property(const char* name, const Any& value)
+{
+    return PropertyValue(rtl::OUString::createFromAscii(name), -1, value, css::beans::PropertyState_DIRECT_VALUE);
+}
+
+// The SDK keeps Sequence's initializer-list constructor to the office's own code.
+template <size_t N>
+Sequence<PropertyValue> properties(const PropertyValue (&values)[N])
+{
+    return Sequence<PropertyValue>(values, sal_Int32(N));
+}
+
+}  // namespace
+
+QByteArray ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& document)
+{
+    if (!document.is()) throw EngineError(errtext::kNotSet);
+    return session.call([&] {
+        const Reference<css::frame::XStorable> storable(document, css::uno::UNO_QUERY_THROW);
+        const rtl::Reference<ByteSink> sink(new ByteSink);
+        // Photos go in as they are: lossless keeps a JPEG's own bytes (no
+        // second round of JPEG loss) and spares the filter re-encoding it;
+        // other bitmaps are deflated rather than turned into JPEG.
+        const PropertyValue filterData[]{
+            property("UseLosslessCompression", Any(true)),
+            property("ReduceImageResolution", Any(false)),
+        };
+        const PropertyValue descriptor[]{
+            property("FilterName", Any(rtl::OUString("writer_pdf_Export"))),
+            property("FilterData", Any(properties(filterData))),
+            property("OutputStream", Any(Reference<css::io::XOutputStream>(sink.get()))),
+        };
+        // storeToURL, unlike storeAsURL, leaves the document's location and
+        // modified state alone.
+        storable->storeToURL(rtl::OUString("private:stream"), properties(descriptor));
+        return sink->take();
+    });
+}
+
+QImage RenderPdf(const QByteArray& pdf, double dpi)
+{
+    if (!(dpi > 0) || !std::isfinite(dpi)) throw std::invalid_argument("RenderPdf: dpi must be positive");
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(pdf);
+    if (!doc || doc->isLocked() || doc->numPages() < 1) throw EngineError(errtext::kAutomationError);
+    doc->setRenderBackend(Poppler::Document::SplashBackend);
+    doc->setRenderHint(Poppler::Document::Antialiasing);
+    doc->setRenderHint(Poppler::Document::TextAntialiasing);
+    doc->setPaperColor(Qt::white);
+
+    std::vector<QImage> pages;
+    int width = 0;
+    int height = 0;
+    for (int i = 0; i < doc->numPages(); ++i) {
+        const std::unique_ptr<Poppler::Page> page = doc->page(i);
+        QImage image = page ? page->renderToImage(dpi, dpi) : QImage();
+        if (image.isNull() || width > std::numeric_limits<int>::max() - image.width())
+            throw EngineError(errtext::kAutomationError);
+        width += image.width();
+        height = std::max(height, image.height());
+        pages.push_back(std::move(image));
+    }
+
+    QImage picture;
+    if (pages.size() == 1) {
+        picture = std::move(pages.front());
+        if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);
+    } else {
+        picture = QImage(width, height, QImage::Format_RGB32);
+        if (picture.isNull()) throw EngineError(errtext::kAutomationError);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        int x = 0;
+        for (QImage& page : pages) {
+            painter.drawImage(x, 0, page);
+            x += page.width();
+            page = QImage();  // the next page's memory, at high resolutions
+        }
+    }
+    if (picture.isNull()) throw EngineError(errtext::kAutomationError);
+    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+    picture.setDotsPerMeterX(dotsPerMeter);
+    picture.setDotsPerMeterY(dotsPerMeter);
+    return picture;
+}
+
+QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XComponent>& document, double dpi)
+{
+    if (!(dpi > 0) || !std::isfinite(dpi)) throw std::invalid_argument("RenderDocument: dpi must be positive");
+    return RenderPdf(ExportPdf(session, document), dpi);
+}
+
+void PlaceOnClipboard(const QImage& picture)
+{
+    // QClipboard belongs to the GUI thread of a QGuiApplication.
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (picture.isNull() || !app || QThread::currentThread() != app->thread())
+        throw EngineError(errtext::kClipboard);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setImage(picture);
+    // setImage reports nothing; a platform that refused ownership (another
+    // client holding the X selection) shows in what the clipboard now holds.
+    const QMimeData* held = clipboard->mimeData();
+    if (!held || !held->hasImage()) throw EngineError(errtext::kClipboard);
+}
+
+}  // namespace marigal::engine::lo

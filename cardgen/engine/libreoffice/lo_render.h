@@ -1,0 +1,35 @@
+#pragma once
+// A Writer document as one picture: the office exports it to PDF in memory,
+// poppler draws the PDF's pages. One PDF export takes a fraction of the time
+// the office's own picture export needs for a single page, and it keeps
+// photos at their full resolution.
+
+#include "libreoffice/office_session.h"
+
+#include <QByteArray>
+#include <QImage>
+
+#include <com/sun/star/lang/XComponent.hpp>
+
+namespace marigal::engine::lo {
+
+// Renders every page of a loaded Writer document into one picture, pages side
+// by side left to right on white, at `dpi` dots per inch; the picture records
+// its resolution (dotsPerMeterX/Y) so a loader can tell its natural size.
+// Leaves the document as it was (not even marked modified). Office failures
+// raise as described at OfficeSession::call; a PDF the renderer cannot read,
+// or a picture too large for memory, raises "Automation error".
+// `dpi` must be positive and finite.
+QImage RenderDocument(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
+                      double dpi);
+
+// Places a picture on the system clipboard; raises EngineError(errtext::kClipboard) when it cannot.
+void PlaceOnClipboard(const QImage& picture);
+
+// The two steps of RenderDocument, apart for tests and measurements.
+// The document as PDF, built in memory: no file to clean up.
+QByteArray ExportPdf(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document);
+// Every page of a PDF side by side, tops aligned, on white.
+QImage RenderPdf(const QByteArray& pdf, double dpi);
+
+}  // namespace marigal::engine::lo

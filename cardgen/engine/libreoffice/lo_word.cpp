@@ -1,0 +1,1024 @@
+#include "libreoffice/lo_word.h"
+
+#include "libreoffice/lo_render.h"
+#include "libreoffice/uno_strings.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/io/SequenceInputStream.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/BorderLine2.hpp>
+#include <com/sun/star/text/ControlCharacter.hpp>
+#include <com/sun/star/text/SizeType.hpp>
+#include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
+#include <com/sun/star/text/XTextViewCursor.hpp>
+#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+#include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <osl/file.hxx>
+
+#include <algorithm>
+
+namespace marigal::engine::lo {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+namespace text = css::text;
+
+// ---------------------------------------------------------------------------
+// Shared state of one application: its documents and each one's selection.
+
+struct Selection {
+    // The selected text (collapsed or not); empty when only a shape without
+    // text is selected.
+    Reference<text::XTextCursor> cursor;
+    // The text box the selection is in, or that is selected; empty in the body.
+    Reference<text::XTextFrame> frame;
+};
+
+struct DocEntry {
+    Reference<css::lang::XComponent> doc;
+    Selection sel;
+};
+
+struct WordState {
+    std::shared_ptr<OfficeSession> session;
+    std::weak_ptr<Dispatch> application;
+    std::vector<std::shared_ptr<DocEntry>> docs;  // the last one is the active document
+    std::int32_t alerts = -1;                     // wdAlertsAll
+
+    std::shared_ptr<DocEntry> active() const
+    {
+        if (docs.empty()) throw EngineError(errtext::kNoDocument);
+        return docs.back();
+    }
+};
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Small helpers.
+
+rtl::OUString O(const std::u16string& s)
+{
+    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.data()), sal_Int32(s.size()));
+}
+
+std::u16string U(const rtl::OUString& s)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(s.getStr()), size_t(s.getLength()));
+}
+
+template <class T>
+css::beans::PropertyValue Prop(const char* name, const T& value)
+{
+    css::beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value <<= value;
+    return p;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               return QChar::toLower(char32_t(x)) == QChar::toLower(char32_t(y));
+           });
+}
+
+// An argument by name (any case) or, unnamed, by position; null when absent.
+const Value* FindArg(const Args& args, size_t position, std::u16string_view name)
+{
+    for (const Arg& a : args)
+        if (a.named() && SameName(a.name, name)) return &a.value;
+    size_t index = 0;
+    for (const Arg& a : args) {
+        if (a.named()) continue;
+        if (index++ == position) return &a.value;
+    }
+    return nullptr;
+}
+
+const Value& NeedArg(const Args& args, size_t position, std::u16string_view name)
+{
+    const Value* v = FindArg(args, position, name);
+    if (!v || v->isEmpty()) throw EngineError(errtext::kArgumentNotOptional);
+    return *v;
+}
+
+std::int32_t IntArg(const Args& args, size_t position, std::u16string_view name, std::int32_t fallback)
+{
+    const Value* v = FindArg(args, position, name);
+    return v && !v->isEmpty() ? v->toInt() : fallback;
+}
+
+// A local path as the office's file URL: spaces, '#', '%' and non-ASCII
+// names all survive the conversion.
+rtl::OUString FileUrl(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    rtl::OUString url;
+    if (osl::FileBase::getFileURLFromSystemPath(toOUString(absolute), url) != osl::FileBase::E_None)
+        throw EngineError(errtext::kDocumentNotFound);
+    return url;
+}
+
+Reference<text::XText> BodyText(const Reference<css::lang::XComponent>& doc)
+{
+    return Reference<text::XTextDocument>(doc, UNO_QUERY_THROW)->getText();
+}
+
+Reference<text::XTextCursor> WholeText(const Reference<text::XText>& t)
+{
+    Reference<text::XTextCursor> c = t->createTextCursor();
+    c->gotoStart(false);
+    c->gotoEnd(true);
+    return c;
+}
+
+Reference<css::container::XNameAccess> Frames(const Reference<css::lang::XComponent>& doc)
+{
+    return Reference<text::XTextFramesSupplier>(doc, UNO_QUERY_THROW)->getTextFrames();
+}
+
+Reference<text::XTextFrame> FrameNamed(const Reference<css::lang::XComponent>& doc, const rtl::OUString& name)
+{
+    const auto frames = Frames(doc);
+    if (!frames->hasByName(name)) return {};
+    return Reference<text::XTextFrame>(frames->getByName(name), UNO_QUERY);
+}
+
+// The text box whose text `t` is, if any.
+Reference<text::XTextFrame> FrameOf(const Reference<css::lang::XComponent>& doc, const Reference<text::XText>& t)
+{
+    const auto frames = Frames(doc);
+    const Reference<css::uno::XInterface> wanted(t, UNO_QUERY);
+    for (const rtl::OUString& name : frames->getElementNames()) {
+        Reference<text::XTextFrame> frame(frames->getByName(name), UNO_QUERY);
+        if (frame.is() && Reference<css::uno::XInterface>(frame->getText(), UNO_QUERY) == wanted) return frame;
+    }
+    return {};
+}
+
+// Drawing shapes on the page that are not text frames themselves.
+std::vector<Reference<css::drawing::XShape>> DrawShapes(const Reference<css::lang::XComponent>& doc)
+{
+    std::vector<Reference<css::drawing::XShape>> shapes;
+    const auto page = Reference<css::drawing::XDrawPageSupplier>(doc, UNO_QUERY_THROW)->getDrawPage();
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<css::drawing::XShape> shape(page->getByIndex(i), UNO_QUERY);
+        if (shape.is() && !Reference<text::XTextFrame>(shape, UNO_QUERY).is()) shapes.push_back(shape);
+    }
+    return shapes;
+}
+
+Reference<css::drawing::XShape> DrawShapeNamed(const Reference<css::lang::XComponent>& doc, const rtl::OUString& name)
+{
+    for (const auto& shape : DrawShapes(doc)) {
+        Reference<css::container::XNamed> named(shape, UNO_QUERY);
+        if (named.is() && named->getName() == name) return shape;
+    }
+    return {};
+}
+
+// Gives each text box that holds a naming bookmark its name back, and the
+// size of the drawing shape it came with.
+void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc)
+{
+    const auto bookmarks = Reference<text::XBookmarksSupplier>(doc, UNO_QUERY_THROW)->getBookmarks();
+    for (const rtl::OUString& mark : bookmarks->getElementNames()) {
+        Reference<text::XTextContent> content(bookmarks->getByName(mark), UNO_QUERY);
+        if (!content.is()) continue;
+        const Reference<text::XTextFrame> frame = FrameOf(doc, content->getAnchor()->getText());
+        if (!frame.is()) continue;
+        const rtl::OUString name = mark.replace('_', ' ');
+        Reference<css::container::XNamed> named(frame, UNO_QUERY_THROW);
+        const rtl::OUString old = named->getName();
+        if (old == name) continue;
+        try {
+            named->setName(name);
+        } catch (const css::uno::RuntimeException&) {
+            // Taken by another frame: the office renamed this one anyway.
+            named->setName(old);
+            continue;
+        }
+        if (const auto shape = DrawShapeNamed(doc, name); shape.is()) {
+            Reference<css::beans::XPropertySet> props(frame, UNO_QUERY_THROW);
+            const css::awt::Size size = shape->getSize();
+            props->setPropertyValue("SizeType", Any(sal_Int16(text::SizeType::FIX)));
+            props->setPropertyValue("Width", Any(size.Width));
+            props->setPropertyValue("Height", Any(size.Height));
+        }
+    }
+}
+
+// Room for a picture: a text box's inner size, or the page's text area.
+css::awt::Size RoomFor(const Reference<css::lang::XComponent>& doc, const Selection& sel)
+{
+    auto get = [](const Reference<css::beans::XPropertySet>& p, const char* name) {
+        sal_Int32 v = 0;
+        if (p->getPropertySetInfo()->hasPropertyByName(rtl::OUString::createFromAscii(name)))
+            p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= v;
+        return v;
+    };
+    auto line = [](const Reference<css::beans::XPropertySet>& p, const char* name) {
+        css::table::BorderLine2 b;
+        if (p->getPropertySetInfo()->hasPropertyByName(rtl::OUString::createFromAscii(name)))
+            p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= b;
+        return sal_Int32(b.LineWidth);
+    };
+    if (sel.frame.is()) {
+        Reference<css::beans::XPropertySet> p(sel.frame, UNO_QUERY_THROW);
+        const sal_Int32 w = get(p, "Width") - get(p, "LeftBorderDistance") - get(p, "RightBorderDistance") -
+                            line(p, "LeftBorder") - line(p, "RightBorder");
+        const sal_Int32 h = get(p, "Height") - get(p, "TopBorderDistance") - get(p, "BottomBorderDistance") -
+                            line(p, "TopBorder") - line(p, "BottomBorder");
+        return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
+    }
+    // The body: the text area of the page style in use where the selection is.
+    Reference<css::beans::XPropertySet> cursorProps(sel.cursor, UNO_QUERY_THROW);
+    rtl::OUString styleName;
+    cursorProps->getPropertyValue("PageStyleName") >>= styleName;
+    Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
+    Reference<css::container::XNameAccess> pageStyles(families->getStyleFamilies()->getByName("PageStyles"),
+                                                      UNO_QUERY_THROW);
+    Reference<css::beans::XPropertySet> page(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+    const sal_Int32 w = get(page, "Width") - get(page, "LeftMargin") - get(page, "RightMargin");
+    const sal_Int32 h = get(page, "Height") - get(page, "TopMargin") - get(page, "BottomMargin");
+    return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
+}
+
+// The photo, upright: a camera's orientation is applied by re-encoding;
+// other files go in as they are.
+struct Photo {
+    QByteArray bytes;
+    QSize pixels;
+    double dpiX = 96, dpiY = 96;
+};
+
+Photo ReadPhoto(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) throw EngineError(errtext::kPictureNotFound);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw EngineError(errtext::kPictureNotFound);
+    Photo photo;
+    photo.bytes = file.readAll();
+    QBuffer buffer(&photo.bytes);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    QImage image = reader.read();
+    if (image.isNull()) throw EngineError(errtext::kNotAPicture);
+    photo.pixels = image.size();
+    if (image.dotsPerMeterX() > 0) photo.dpiX = image.dotsPerMeterX() * 0.0254;
+    if (image.dotsPerMeterY() > 0) photo.dpiY = image.dotsPerMeterY() * 0.0254;
+    if (turn != QImageIOHandler::TransformationNone) {
+        QByteArray upright;
+        QBuffer out(&upright);
+        out.open(QIODevice::WriteOnly);
+        if (!image.save(&out, "JPG", 92)) throw EngineError(errtext::kNotAPicture);
+        photo.bytes = upright;
+        if (turn & QImageIOHandler::TransformationRotate90) std::swap(photo.dpiX, photo.dpiY);
+    }
+    return photo;
+}
+
+// Natural size in 1/100 mm, scaled down (never up) to fit `room`.
+css::awt::Size FitPhoto(const Photo& photo, const css::awt::Size& room)
+{
+    double w = photo.pixels.width() / photo.dpiX * 2540.0;
+    double h = photo.pixels.height() / photo.dpiY * 2540.0;
+    const double scale = std::min({1.0, room.Width / w, room.Height / h});
+    return {sal_Int32(std::max(1.0, w * scale)), sal_Int32(std::max(1.0, h * scale))};
+}
+
+// ---------------------------------------------------------------------------
+// The objects. Each is a Dispatch with a member table; calls run through the
+// session so a dead or hung office becomes an error.
+
+template <class Self>
+class WordObject : public Dispatch {
+public:
+    explicit WordObject(std::shared_ptr<WordState> state) : state_(std::move(state)) {}
+
+    Value invoke(const std::u16string& member, InvokeKind kind, const Args& args) override
+    {
+        state_->session->ensureAlive();
+        return Self::members().invoke(static_cast<Self&>(*this), Q(member), kind, args);
+    }
+
+protected:
+    template <class F>
+    auto call(F&& f)
+    {
+        return state_->session->call(std::forward<F>(f));
+    }
+    template <class T, class... A>
+    Value make(A&&... a)
+    {
+        return Value::object(std::make_shared<T>(state_, std::forward<A>(a)...));
+    }
+
+    std::shared_ptr<WordState> state_;
+};
+
+constexpr unsigned kGetOrCall = kGet | kMethod;
+
+// A document that has been closed answers nothing any more.
+Reference<css::lang::XComponent> Live(const std::shared_ptr<DocEntry>& entry)
+{
+    if (!entry->doc.is()) throw EngineError(errtext::kObjectDeleted);
+    return entry->doc;
+}
+
+class WordRange;
+
+class WordSelection : public WordObject<WordSelection> {
+public:
+    using WordObject::WordObject;
+    static const MemberTable<WordSelection>& members();
+
+    Value shapeRange(InvokeKind, const Args&);
+    Value inlineShapes(InvokeKind, const Args&);
+    Value collapse(InvokeKind, const Args& args);
+    Value moveDown(InvokeKind, const Args& args);
+    Value deleteText(InvokeKind, const Args& args);
+    Value typeText(InvokeKind, const Args& args);
+    Value typeParagraph(InvokeKind, const Args&);
+    Value typeBackspace(InvokeKind, const Args&);
+    Value textGet(InvokeKind, const Args&);
+
+private:
+    // The active document's selection, with text to work on.
+    std::pair<std::shared_ptr<DocEntry>, Reference<text::XTextCursor>> textSelection()
+    {
+        auto entry = state_->active();
+        Live(entry);
+        if (!entry->sel.cursor.is()) {
+            // Nothing selected yet: the start of the document, as a fresh window has it.
+            entry->sel.cursor = BodyText(entry->doc)->createTextCursor();
+            entry->sel.cursor->gotoStart(false);
+            entry->sel.frame.clear();
+        }
+        return {entry, entry->sel.cursor};
+    }
+};
+
+class WordInlineShapes : public WordObject<WordInlineShapes> {
+public:
+    using WordObject::WordObject;
+    static const MemberTable<WordInlineShapes>& members()
+    {
+        static const MemberTable<WordInlineShapes> table{
+            {"AddPicture", kMethod, &WordInlineShapes::addPicture},
+        };
+        return table;
+    }
+
+    Value addPicture(InvokeKind, const Args& args)
+    {
+        const QString path = NeedArg(args, 0, u"FileName").toQString();
+        const Value* link = FindArg(args, 1, u"LinkToFile");
+        if (link && link->toBool()) throw EngineError(errtext::kValueOutOfRange);  // only embedded pictures
+        const Photo photo = ReadPhoto(path);
+        auto entry = state_->active();
+        const auto doc = Live(entry);
+        call([&] {
+            if (!entry->sel.cursor.is()) {
+                entry->sel.cursor = BodyText(doc)->createTextCursor();
+                entry->sel.cursor->gotoStart(false);
+            }
+            const auto& cursor = entry->sel.cursor;
+            auto ctx = state_->session->context();
+            Sequence<sal_Int8> data(reinterpret_cast<const sal_Int8*>(photo.bytes.constData()),
+                                    sal_Int32(photo.bytes.size()));
+            auto stream = css::io::SequenceInputStream::createStreamFromSequence(ctx, data);
+            auto provider = css::graphic::GraphicProvider::create(ctx);
+            Sequence<css::beans::PropertyValue> query{Prop("InputStream", stream)};
+            Reference<css::graphic::XGraphic> graphic = provider->queryGraphic(query);
+            if (!graphic.is()) throw EngineError(errtext::kNotAPicture);
+
+            Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+            Reference<text::XTextContent> picture(
+                factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
+            Reference<css::beans::XPropertySet> props(picture, UNO_QUERY_THROW);
+            props->setPropertyValue("AnchorType", Any(text::TextContentAnchorType_AS_CHARACTER));
+            props->setPropertyValue("Graphic", Any(graphic));
+            const css::awt::Size size = FitPhoto(photo, RoomFor(doc, entry->sel));
+            props->setPropertyValue("Width", Any(size.Width));
+            props->setPropertyValue("Height", Any(size.Height));
+            cursor->getText()->insertTextContent(cursor, picture, !cursor->isCollapsed());
+            cursor->collapseToEnd();
+        });
+        return {};
+    }
+};
+
+class WordTextFrame : public WordObject<WordTextFrame> {
+public:
+    WordTextFrame(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextFrame> f)
+        : WordObject(std::move(s)), entry_(std::move(e)), frame_(std::move(f)) {}
+    static const MemberTable<WordTextFrame>& members()
+    {
+        static const MemberTable<WordTextFrame> table{
+            {"TextRange", kGet, &WordTextFrame::textRange},
+        };
+        return table;
+    }
+    Value textRange(InvokeKind, const Args&);
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextFrame> frame_;
+};
+
+class WordShapeRange : public WordObject<WordShapeRange> {
+public:
+    WordShapeRange(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextFrame> f)
+        : WordObject(std::move(s)), entry_(std::move(e)), frame_(std::move(f)) {}
+    static const MemberTable<WordShapeRange>& members()
+    {
+        static const MemberTable<WordShapeRange> table{
+            {"TextFrame", kGet, &WordShapeRange::textFrame},
+            {"Select", kMethod, &WordShapeRange::select},
+        };
+        return table;
+    }
+    Value textFrame(InvokeKind, const Args&)
+    {
+        return make<WordTextFrame>(entry_, frame_);
+    }
+    Value select(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        call([&] {
+            entry_->sel.frame = frame_;
+            entry_->sel.cursor = WholeText(frame_->getText());
+        });
+        return {};
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextFrame> frame_;
+};
+
+// A stretch of text: a bookmark's place, a text box's text, the whole document.
+class WordRange : public WordObject<WordRange> {
+public:
+    WordRange(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextRange> r)
+        : WordObject(std::move(s)), entry_(std::move(e)), range_(std::move(r)) {}
+    static const MemberTable<WordRange>& members()
+    {
+        static const MemberTable<WordRange> table{
+            {"Select", kMethod, &WordRange::select},
+            {"Text", kGet | kPut, &WordRange::text},
+            {"CopyAsPicture", kMethod, &WordRange::copyAsPicture},
+        };
+        return table;
+    }
+    Value select(InvokeKind, const Args&)
+    {
+        const auto doc = Live(entry_);
+        call([&] {
+            const auto t = range_->getText();
+            entry_->sel.cursor = t->createTextCursorByRange(range_);
+            entry_->sel.frame = FrameOf(doc, t);
+        });
+        return {};
+    }
+    Value text(InvokeKind kind, const Args& args)
+    {
+        Live(entry_);
+        if (kind == InvokeKind::PropertyGet) return Value::string(call([&] { return U(range_->getString()); }));
+        const std::u16string value = args.back().value.toString();
+        call([&] { range_->setString(O(value)); });
+        return {};
+    }
+    Value copyAsPicture(InvokeKind, const Args&)
+    {
+        const auto doc = Live(entry_);
+        const QImage picture = RenderDocument(*state_->session, doc, kPictureDpi);
+        PlaceOnClipboard(picture);
+        return {};
+    }
+
+    // How finely a copied page is drawn: sharp when shown several times enlarged.
+    static constexpr double kPictureDpi = 300.0;
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextRange> range_;
+};
+
+Value WordTextFrame::textRange(InvokeKind, const Args&)
+{
+    Live(entry_);
+    auto range = call([&] { return Reference<text::XTextRange>(WholeText(frame_->getText()), UNO_QUERY_THROW); });
+    return make<WordRange>(entry_, range);
+}
+
+class WordShape : public WordObject<WordShape> {
+public:
+    // A shape is a text box (frame) or a drawing shape.
+    WordShape(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextFrame> f,
+              Reference<css::drawing::XShape> shape)
+        : WordObject(std::move(s)), entry_(std::move(e)), frame_(std::move(f)), shape_(std::move(shape)) {}
+    static const MemberTable<WordShape>& members()
+    {
+        static const MemberTable<WordShape> table{
+            {"Select", kMethod, &WordShape::select},
+            {"TextEffect", kGet, &WordShape::textEffect},
+            {"Name", kGet, &WordShape::name},
+        };
+        return table;
+    }
+    Value select(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        call([&] {
+            entry_->sel.frame = frame_;
+            entry_->sel.cursor = frame_.is() ? WholeText(frame_->getText()) : Reference<text::XTextCursor>();
+        });
+        return {};
+    }
+    Value textEffect(InvokeKind, const Args&);
+    Value name(InvokeKind, const Args&)
+    {
+        return Value::string(call([&] {
+            Reference<css::container::XNamed> named(frame_.is() ? Reference<css::uno::XInterface>(frame_)
+                                                                : Reference<css::uno::XInterface>(shape_),
+                                                    UNO_QUERY_THROW);
+            return U(named->getName());
+        }));
+    }
+
+private:
+    friend class WordTextEffect;
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextFrame> frame_;
+    Reference<css::drawing::XShape> shape_;
+};
+
+// A WordArt shape's text.
+class WordTextEffect : public WordObject<WordTextEffect> {
+public:
+    WordTextEffect(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XText> t)
+        : WordObject(std::move(s)), entry_(std::move(e)), text_(std::move(t)) {}
+    static const MemberTable<WordTextEffect>& members()
+    {
+        static const MemberTable<WordTextEffect> table{
+            {"Text", kGet | kPut, &WordTextEffect::textMember},
+        };
+        return table;
+    }
+    Value textMember(InvokeKind kind, const Args& args)
+    {
+        Live(entry_);
+        if (kind == InvokeKind::PropertyGet) return Value::string(call([&] { return U(text_->getString()); }));
+        const std::u16string value = args.back().value.toString();
+        call([&] { text_->setString(O(value)); });
+        return {};
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XText> text_;
+};
+
+Value WordShape::textEffect(InvokeKind, const Args&)
+{
+    Reference<text::XText> t(shape_, UNO_QUERY);
+    if (!shape_.is() || !t.is()) throw EngineError(errtext::kNoTextFrame);
+    return make<WordTextEffect>(entry_, t);
+}
+
+class WordBookmark : public WordObject<WordBookmark> {
+public:
+    WordBookmark(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextContent> b)
+        : WordObject(std::move(s)), entry_(std::move(e)), mark_(std::move(b)) {}
+    static const MemberTable<WordBookmark>& members()
+    {
+        static const MemberTable<WordBookmark> table{
+            {"Range", kGet, &WordBookmark::range},
+        };
+        return table;
+    }
+    Value range(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        return make<WordRange>(entry_, call([&] { return mark_->getAnchor(); }));
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextContent> mark_;
+};
+
+class WordBookmarks : public WordObject<WordBookmarks> {
+public:
+    WordBookmarks(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e)
+        : WordObject(std::move(s)), entry_(std::move(e)) {}
+    static const MemberTable<WordBookmarks>& members()
+    {
+        static const MemberTable<WordBookmarks> table{
+            {"Item", kGetOrCall, &WordBookmarks::item},
+            {"Exists", kGetOrCall, &WordBookmarks::exists},
+        };
+        return table;
+    }
+    Value item(InvokeKind, const Args& args)
+    {
+        const rtl::OUString name = O(NeedArg(args, 0, u"Index").toString());
+        const auto doc = Live(entry_);
+        auto mark = call([&] {
+            const auto marks = Reference<text::XBookmarksSupplier>(doc, UNO_QUERY_THROW)->getBookmarks();
+            if (!marks->hasByName(name)) throw EngineError(errtext::kNoSuchBookmark);
+            return Reference<text::XTextContent>(marks->getByName(name), UNO_QUERY_THROW);
+        });
+        return make<WordBookmark>(entry_, mark);
+    }
+    Value exists(InvokeKind, const Args& args)
+    {
+        const rtl::OUString name = O(NeedArg(args, 0, u"Name").toString());
+        const auto doc = Live(entry_);
+        return Value::boolean(call(
+            [&] { return bool(Reference<text::XBookmarksSupplier>(doc, UNO_QUERY_THROW)->getBookmarks()->hasByName(name)); }));
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+};
+
+class WordDocument : public WordObject<WordDocument> {
+public:
+    WordDocument(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e)
+        : WordObject(std::move(s)), entry_(std::move(e)) {}
+    static const MemberTable<WordDocument>& members()
+    {
+        static const MemberTable<WordDocument> table{
+            {"Shapes", kGetOrCall, &WordDocument::shapes},
+            {"Bookmarks", kGet, &WordDocument::bookmarks},
+            {"Application", kGet, &WordDocument::application},
+            {"Range", kGetOrCall, &WordDocument::range},
+            {"SaveAs", kMethod, &WordDocument::saveAs},
+            {"Close", kMethod, &WordDocument::close},
+            {"Saved", kGet, &WordDocument::saved},
+        };
+        return table;
+    }
+
+    Value shapes(InvokeKind, const Args& args)
+    {
+        const rtl::OUString name = O(NeedArg(args, 0, u"Index").toString());
+        const auto doc = Live(entry_);
+        return call([&] {
+            if (auto frame = FrameNamed(doc, name); frame.is())
+                return make<WordShape>(entry_, frame, Reference<css::drawing::XShape>(frame, UNO_QUERY));
+            if (auto shape = DrawShapeNamed(doc, name); shape.is())
+                return make<WordShape>(entry_, Reference<text::XTextFrame>(), shape);
+            throw EngineError(errtext::kItemNotFound);
+        });
+    }
+    Value bookmarks(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        return make<WordBookmarks>(entry_);
+    }
+    Value application(InvokeKind, const Args&)
+    {
+        auto app = state_->application.lock();
+        if (!app) throw EngineError(errtext::kServerGone);
+        return Value::object(app);
+    }
+    Value range(InvokeKind, const Args&)
+    {
+        const auto doc = Live(entry_);
+        auto whole = call([&] { return Reference<text::XTextRange>(WholeText(BodyText(doc)), UNO_QUERY_THROW); });
+        return make<WordRange>(entry_, whole);
+    }
+    Value saveAs(InvokeKind, const Args& args)
+    {
+        const QString path = NeedArg(args, 0, u"FileName").toQString();
+        const auto doc = Live(entry_);
+        const rtl::OUString url = FileUrl(path);
+        call([&] {
+            Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
+            Sequence<css::beans::PropertyValue> props{Prop("FilterName", rtl::OUString("MS Word 97")),
+                                                      Prop("Overwrite", true)};
+            try {
+                storable->storeAsURL(url, props);
+            } catch (const css::io::IOException&) {
+                throw EngineError(errtext::kCannotSave);
+            } catch (const css::lang::IllegalArgumentException&) {
+                throw EngineError(errtext::kCannotSave);
+            }
+        });
+        return {};
+    }
+    Value close(InvokeKind, const Args& args)
+    {
+        const auto doc = Live(entry_);
+        if (IntArg(args, 0, u"SaveChanges", 0) == -1) {  // wdSaveChanges
+            call([&] { Reference<css::frame::XStorable>(doc, UNO_QUERY_THROW)->store(); });
+        }
+        CloseDocument(*state_, entry_);
+        return {};
+    }
+    Value saved(InvokeKind, const Args&)
+    {
+        const auto doc = Live(entry_);
+        return Value::boolean(call([&] { return !Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->isModified(); }));
+    }
+
+    static void CloseDocument(WordState& state, const std::shared_ptr<DocEntry>& entry)
+    {
+        auto doc = entry->doc;
+        entry->doc.clear();
+        entry->sel = {};
+        state.docs.erase(std::remove(state.docs.begin(), state.docs.end(), entry), state.docs.end());
+        state.session->call([&] {
+            Reference<css::util::XCloseable> closeable(doc, UNO_QUERY);
+            try {
+                if (closeable.is()) closeable->close(true);
+                else doc->dispose();
+            } catch (const css::util::CloseVetoException&) {
+                doc->dispose();
+            }
+        });
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+};
+
+class WordDocumentList : public WordObject<WordDocumentList> {
+public:
+    using WordObject::WordObject;
+    static const MemberTable<WordDocumentList>& members()
+    {
+        static const MemberTable<WordDocumentList> table{
+            {"Open", kMethod, &WordDocumentList::open},
+            {"Count", kGet, &WordDocumentList::count},
+        };
+        return table;
+    }
+    Value open(InvokeKind, const Args& args)
+    {
+        const QString path = NeedArg(args, 0, u"FileName").toQString();
+        const Value* readOnly = FindArg(args, 2, u"ReadOnly");
+        if (!QFileInfo(path).isFile()) throw EngineError(errtext::kDocumentNotFound);
+        const rtl::OUString url = FileUrl(path);
+        auto entry = std::make_shared<DocEntry>();
+        entry->doc = call([&] {
+            Reference<css::frame::XComponentLoader> loader(state_->session->desktop(), UNO_QUERY_THROW);
+            Sequence<css::beans::PropertyValue> props{
+                Prop("Hidden", true),
+                Prop("ReadOnly", bool(readOnly && readOnly->toBool())),
+                Prop("MacroExecutionMode", sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE)),
+                Prop("AsTemplate", false),
+            };
+            Reference<css::lang::XComponent> doc;
+            try {
+                doc = loader->loadComponentFromURL(url, "_blank", 0, props);
+            } catch (const css::io::IOException&) {
+            } catch (const css::lang::IllegalArgumentException&) {
+            }
+            if (!doc.is() || !Reference<text::XTextDocument>(doc, UNO_QUERY).is()) {
+                if (doc.is()) doc->dispose();
+                throw EngineError(errtext::kCannotOpen);
+            }
+            RestoreTextPlaceNames(doc);
+            return doc;
+        });
+        state_->docs.push_back(entry);
+        return make<WordDocument>(entry);
+    }
+    Value count(InvokeKind, const Args&)
+    {
+        return Value::int32(std::int32_t(state_->docs.size()));
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Selection members.
+
+const MemberTable<WordSelection>& WordSelection::members()
+{
+    static const MemberTable<WordSelection> table{
+        {"ShapeRange", kGet, &WordSelection::shapeRange},
+        {"InlineShapes", kGet, &WordSelection::inlineShapes},
+        {"Collapse", kMethod, &WordSelection::collapse},
+        {"MoveDown", kMethod, &WordSelection::moveDown},
+        {"Delete", kMethod, &WordSelection::deleteText},
+        {"TypeText", kMethod, &WordSelection::typeText},
+        {"TypeParagraph", kMethod, &WordSelection::typeParagraph},
+        {"TypeBackspace", kMethod, &WordSelection::typeBackspace},
+        {"Text", kGet, &WordSelection::textGet},
+    };
+    return table;
+}
+
+Value WordSelection::shapeRange(InvokeKind, const Args&)
+{
+    auto entry = state_->active();
+    Live(entry);
+    if (!entry->sel.frame.is()) throw EngineError(errtext::kNoTextFrame);
+    return make<WordShapeRange>(entry, entry->sel.frame);
+}
+
+Value WordSelection::inlineShapes(InvokeKind, const Args&)
+{
+    Live(state_->active());
+    return make<WordInlineShapes>();
+}
+
+Value WordSelection::collapse(InvokeKind, const Args& args)
+{
+    const std::int32_t direction = IntArg(args, 0, u"Direction", 1);  // wdCollapseStart
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        if (direction == 0) cursor->collapseToEnd();
+        else cursor->collapseToStart();
+    });
+    return {};
+}
+
+Value WordSelection::moveDown(InvokeKind, const Args& args)
+{
+    const std::int32_t unit = IntArg(args, 0, u"Unit", 5);
+    const std::int32_t count = IntArg(args, 1, u"Count", 1);
+    const bool extend = IntArg(args, 2, u"Extend", 0) != 0;
+    if (unit != 5 && unit != 4) throw EngineError(errtext::kValueOutOfRange);  // lines or paragraphs
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        if (unit == 4) {
+            Reference<text::XParagraphCursor> para(cursor, UNO_QUERY_THROW);
+            for (std::int32_t i = 0; i < count; ++i)
+                if (!para->gotoNextParagraph(extend)) break;
+            return;
+        }
+        // Lines exist only on the laid-out page: the view's cursor walks them.
+        Reference<css::frame::XModel> model(entry->doc, UNO_QUERY_THROW);
+        Reference<text::XTextViewCursorSupplier> views(model->getCurrentController(), UNO_QUERY_THROW);
+        Reference<text::XTextViewCursor> view = views->getViewCursor();
+        view->gotoRange(cursor->getStart(), false);
+        if (extend) view->gotoRange(cursor->getEnd(), true);
+        view->goDown(count, extend);
+        Reference<text::XTextCursor> moved = view->getText()->createTextCursorByRange(view->getStart());
+        if (extend) moved->gotoRange(view->getEnd(), true);
+        entry->sel.cursor = moved;
+        entry->sel.frame = FrameOf(entry->doc, moved->getText());
+    });
+    return {};
+}
+
+Value WordSelection::deleteText(InvokeKind, const Args& args)
+{
+    const std::int32_t unit = IntArg(args, 0, u"Unit", 1);
+    const std::int32_t count = IntArg(args, 1, u"Count", 1);
+    if (unit != 1) throw EngineError(errtext::kValueOutOfRange);  // characters only
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        if (cursor->isCollapsed()) {
+            if (count >= 0) cursor->goRight(sal_Int16(std::min(count, 32767)), true);
+            else cursor->goLeft(sal_Int16(std::min(-count, 32767)), true);
+        }
+        cursor->setString(rtl::OUString());
+        cursor->collapseToStart();
+    });
+    return {};
+}
+
+Value WordSelection::typeText(InvokeKind, const Args& args)
+{
+    const std::u16string value = NeedArg(args, 0, u"Text").toString();
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        cursor->getText()->insertString(cursor, O(value), !cursor->isCollapsed());
+        cursor->collapseToEnd();
+    });
+    return {};
+}
+
+Value WordSelection::typeParagraph(InvokeKind, const Args&)
+{
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        cursor->getText()->insertControlCharacter(cursor, text::ControlCharacter::PARAGRAPH_BREAK,
+                                                  !cursor->isCollapsed());
+        cursor->collapseToEnd();
+    });
+    return {};
+}
+
+Value WordSelection::typeBackspace(InvokeKind, const Args&)
+{
+    auto [entry, cursor] = textSelection();
+    call([&] {
+        if (cursor->isCollapsed() && !cursor->goLeft(1, true)) return;  // at the very start
+        cursor->setString(rtl::OUString());
+        cursor->collapseToStart();
+    });
+    return {};
+}
+
+Value WordSelection::textGet(InvokeKind, const Args&)
+{
+    auto [entry, cursor] = textSelection();
+    return Value::string(call([&] { return U(cursor->getString()); }));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+WordDocuments::WordDocuments(std::shared_ptr<OfficeSession> session) : state_(std::make_shared<WordState>())
+{
+    state_->session = std::move(session);
+}
+
+WordDocuments::~WordDocuments()
+{
+    closeAll();
+}
+
+void WordDocuments::setApplication(std::weak_ptr<Dispatch> application)
+{
+    state_->application = std::move(application);
+}
+
+Value WordDocuments::documents()
+{
+    return Value::object(std::make_shared<WordDocumentList>(state_));
+}
+
+Value WordDocuments::activeDocument()
+{
+    return Value::object(std::make_shared<WordDocument>(state_, state_->active()));
+}
+
+Value WordDocuments::selection()
+{
+    state_->active();
+    return Value::object(std::make_shared<WordSelection>(state_));
+}
+
+Value WordDocuments::displayAlerts() const
+{
+    return Value::int32(state_->alerts);
+}
+
+void WordDocuments::setDisplayAlerts(const Value& v)
+{
+    // Nothing is ever shown by a hidden office; the setting is kept for readers.
+    state_->alerts = v.kind() == Value::Kind::Bool ? (v.toBool() ? -1 : 0) : v.toInt();
+}
+
+void WordDocuments::closeAll() noexcept
+{
+    while (!state_->docs.empty()) {
+        auto entry = state_->docs.back();
+        try {
+            if (state_->session->alive()) WordDocument::CloseDocument(*state_, entry);
+        } catch (...) {
+        }
+        entry->doc.clear();
+        state_->docs.erase(std::remove(state_->docs.begin(), state_->docs.end(), entry), state_->docs.end());
+    }
+}
+
+}  // namespace marigal::engine::lo

@@ -1,0 +1,142 @@
+#pragma once
+// Builds a Word 97-2003 document or template through a private office: body
+// paragraphs, bookmarks, pictures, and floating objects placed on the page.
+// Lengths are in 1/100 mm, the office's unit; positions are measured from the
+// top left corner of the page.
+//
+// The objects are made so that what a Word file keeps of them survives the
+// office's own Word import: a "text place" is a drawing rectangle with a text
+// box, since the import drops the name of anything that holds text but keeps
+// the names of drawing shapes and the bookmarks inside text boxes.
+//
+// Every call goes through the session's call bound and raises EngineError on
+// failure. The document is closed by close() or, at the latest, by the
+// destructor; nothing else stays open in the office.
+
+#include "libreoffice/office_session.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/uno/Reference.hxx>
+
+#include <vector>
+
+namespace marigal::docbuild {
+
+using engine::lo::OfficeSession;
+
+// The look of a paragraph; unset fields keep the document's defaults.
+struct ParagraphStyle {
+    QString font;
+    double points = 0;  // font size; 0: default
+    bool bold = false;
+    QColor color;       // invalid: automatic
+    bool centred = false;
+};
+
+// What a text place holds: paragraphs of text ('\n' starts a new one), then
+// optionally a picture in a paragraph of its own, anchored as a character.
+struct TextPlaceContent {
+    QString text;
+    ParagraphStyle style;
+    QImage picture;
+    QSize pictureSize;  // 1/100 mm; required with a picture
+    QColor fill;        // invalid: no fill
+    QColor line;        // invalid: no outline
+};
+
+struct WordArtStyle {
+    QString font = QStringLiteral("Liberation Serif");
+    bool bold = false;
+    QColor color = Qt::black;
+};
+
+enum class Format {
+    Doc,  // Word 97-2003 document
+    Dot,  // Word 97-2003 template
+};
+
+// How a floating object is tied to the text. Word has no page anchors: the
+// office's export ties page-anchored objects to a paragraph itself.
+enum class AnchorTo {
+    Page,       // the page's own number
+    Paragraph,  // the first paragraph of the page, positioned on the page
+};
+
+class DocBuilder {
+public:
+    // Opens a new, hidden Writer document in the session's office.
+    explicit DocBuilder(OfficeSession& session);
+    ~DocBuilder();  // closes the document if still open; never throws
+    DocBuilder(const DocBuilder&) = delete;
+    DocBuilder& operator=(const DocBuilder&) = delete;
+
+    // Page size and all four margins.
+    void setPage(int width, int height, int margin);
+    // The attached template as Word shows it (File, Properties: "Template").
+    void setTemplateName(const QString& name);
+
+    // Body text. The document starts with one empty paragraph, which the first
+    // paragraph added fills; every later one is appended.
+    void addParagraph(const QString& text, const ParagraphStyle& style = {});
+    void addEmptyParagraphs(int count);
+    // The next paragraph starts a new page (and is added now, empty).
+    void addPageBreak();
+    // A collapsed bookmark at the very start of the body.
+    void addBookmarkAtStart(const QString& name);
+    // An embedded picture, anchored as a character, in a new paragraph.
+    void addInlinePicture(const QImage& picture, int width, int height);
+
+    // A named drawing rectangle with a text box at `area` of `page`, holding
+    // `content`, with a collapsed bookmark at the start of its text named
+    // after the shape with blanks as underscores ("Text Box 2" ->
+    // "Text_Box_2"), since bookmark names cannot hold blanks.
+    void addTextPlace(const QString& name, const QRect& area, const TextPlaceContent& content, int page = 1,
+                      AnchorTo anchor = AnchorTo::Page);
+    // A named drawing rectangle without text.
+    void addShape(const QString& name, const QRect& area, const QColor& fill, const QColor& line = QColor(),
+                  int page = 1, AnchorTo anchor = AnchorTo::Page);
+    // A named Fontwork shape (Word's WordArt) drawing `text` ('\n' breaks the
+    // line) stretched over `area`.
+    void addWordArt(const QString& name, const QRect& area, const QString& text, const WordArtStyle& style = {},
+                    int page = 1, AnchorTo anchor = AnchorTo::Page);
+    // A decorative picture behind the text.
+    void addBackgroundPicture(const QImage& picture, const QRect& area, int page = 1,
+                              AnchorTo anchor = AnchorTo::Page);
+
+    // Writes the document to `path`, replacing any file there. The document
+    // stays unbound to the file: no lock file is left beside it.
+    void saveAs(const QString& path, Format format);
+    // Closes the document; later calls raise EngineError.
+    void close();
+
+    // Bookmark name of a text place name.
+    static QString bookmarkName(const QString& placeName);
+
+private:
+    css::uno::Reference<css::text::XText> body() const;
+    // Appends a paragraph (or takes the fresh one) and gives a cursor at it.
+    css::uno::Reference<css::text::XTextRange> newParagraph();
+    css::uno::Reference<css::uno::XInterface> create(const char* service) const;
+    // Anchors and positions a floating object, then inserts it.
+    void place(const css::uno::Reference<css::uno::XInterface>& object, const QRect& area, int page, AnchorTo anchor);
+    css::uno::Reference<css::text::XTextRange> pageStart(int page) const;
+    void requireOpen() const;
+
+    OfficeSession& session_;
+    css::uno::Reference<css::text::XTextDocument> document_;
+    // The last body paragraph is empty and may take the next paragraph's text.
+    bool freshParagraph_ = true;
+    // The first paragraph of each page, pages counted from 1.
+    std::vector<css::uno::Reference<css::text::XTextRange>> pageStarts_;
+};
+
+}  // namespace marigal::docbuild

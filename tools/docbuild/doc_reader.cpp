@@ -1,0 +1,335 @@
+#include "doc_reader.h"
+
+#include "uno_util.h"
+
+#include <com/sun/star/awt/Point.hpp>
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/container/XContentEnumerationAccess.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
+#include <com/sun/star/drawing/FillStyle.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapeDescriptor.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/style/BreakType.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
+#include <com/sun/star/text/XTextRangeCompare.hpp>
+#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <QFileInfo>
+
+namespace marigal::docbuild {
+
+namespace {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using css::uno::XInterface;
+
+bool hasProperty(const Reference<XInterface>& object, const char* name)
+{
+    Reference<css::beans::XPropertySet> props(object, UNO_QUERY);
+    return props.is() && props->getPropertySetInfo()->hasPropertyByName(ou(name));
+}
+
+QString anchorTypeName(const Reference<XInterface>& object)
+{
+    if (!hasProperty(object, "AnchorType")) return {};
+    switch (getProperty<css::text::TextContentAnchorType>(object, "AnchorType")) {
+    case css::text::TextContentAnchorType_AT_PARAGRAPH: return QStringLiteral("paragraph");
+    case css::text::TextContentAnchorType_AS_CHARACTER: return QStringLiteral("as character");
+    case css::text::TextContentAnchorType_AT_PAGE: return QStringLiteral("page");
+    case css::text::TextContentAnchorType_AT_FRAME: return QStringLiteral("frame");
+    case css::text::TextContentAnchorType_AT_CHARACTER: return QStringLiteral("character");
+    default: return QStringLiteral("?");
+    }
+}
+
+QString implementationName(const Reference<XInterface>& object)
+{
+    Reference<css::lang::XServiceInfo> info(object, UNO_QUERY);
+    return info.is() ? toQString(info->getImplementationName()) : QString();
+}
+
+QString nameOf(const Reference<XInterface>& object)
+{
+    Reference<css::container::XNamed> named(object, UNO_QUERY);
+    return named.is() ? toQString(named->getName()) : QString();
+}
+
+Reference<css::text::XText> textDocumentBody(const Reference<css::lang::XComponent>& document)
+{
+    return Reference<css::text::XTextDocument>(document, UNO_QUERY_THROW)->getText();
+}
+
+QString quoted(const QString& s)
+{
+    return QLatin1Char('"') + QString(s).replace(QLatin1Char('\n'), QStringLiteral("\\n")) + QLatin1Char('"');
+}
+
+}  // namespace
+
+DocReader::DocReader(OfficeSession& session, const QString& path) : session_(session)
+{
+    if (!QFileInfo::exists(path)) throw engine::EngineError(engine::errtext::kDocumentNotFound);
+    officeCall(session_, "load", [&] {
+        Reference<XInterface> doc = session_.desktop()->loadComponentFromURL(
+            fileUrl(path), ou("_blank"), 0,
+            namedValues({{"Hidden", Any(true)}, {"ReadOnly", Any(true)}, {"AsTemplate", Any(false)}}));
+        document_.set(doc, UNO_QUERY);
+    });
+    if (!document_.is()) throw engine::EngineError(engine::errtext::kCannotOpen);
+}
+
+DocReader::~DocReader()
+{
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void DocReader::close()
+{
+    if (!document_.is()) return;
+    auto document = std::move(document_);
+    if (!session_.alive()) return;
+    officeCall(session_, "close", [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
+}
+
+QSize DocReader::pageSize()
+{
+    return officeCall(session_, "pageSize", [&] {
+        const auto body = textDocumentBody(document_);
+        const auto styleName = getProperty<rtl::OUString>(body->getStart(), "PageStyleName");
+        Reference<css::style::XStyleFamiliesSupplier> families(document_, UNO_QUERY_THROW);
+        Reference<css::container::XNameAccess> pageStyles(families->getStyleFamilies()->getByName(ou("PageStyles")),
+                                                          UNO_QUERY_THROW);
+        Reference<XInterface> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+        return QSize(getProperty<sal_Int32>(style, "Width"), getProperty<sal_Int32>(style, "Height"));
+    });
+}
+
+int DocReader::pageCount()
+{
+    return officeCall(session_, "pageCount", [&] {
+        Reference<css::frame::XModel> model(document_, UNO_QUERY_THROW);
+        Reference<css::text::XTextViewCursorSupplier> views(model->getCurrentController(), UNO_QUERY_THROW);
+        Reference<css::text::XPageCursor> cursor(views->getViewCursor(), UNO_QUERY_THROW);
+        cursor->jumpToLastPage();
+        return int(cursor->getPage());
+    });
+}
+
+QString DocReader::templateName()
+{
+    return officeCall(session_, "templateName", [&] {
+        Reference<css::document::XDocumentPropertiesSupplier> supplier(document_, UNO_QUERY_THROW);
+        return toQString(supplier->getDocumentProperties()->getTemplateName());
+    });
+}
+
+std::vector<ParagraphInfo> DocReader::paragraphs()
+{
+    return officeCall(session_, "paragraphs", [&] {
+        std::vector<ParagraphInfo> result;
+        Reference<css::container::XEnumerationAccess> body(textDocumentBody(document_), UNO_QUERY_THROW);
+        const auto paragraphs = body->createEnumeration();
+        while (paragraphs->hasMoreElements()) {
+            Reference<XInterface> paragraph(paragraphs->nextElement(), UNO_QUERY);
+            Reference<css::lang::XServiceInfo> info(paragraph, UNO_QUERY_THROW);
+            if (!info->supportsService(ou("com.sun.star.text.Paragraph"))) continue;  // a table
+            ParagraphInfo p;
+            p.text = toQString(Reference<css::text::XTextRange>(paragraph, UNO_QUERY_THROW)->getString());
+            const auto breakType = getProperty<css::style::BreakType>(paragraph, "BreakType");
+            p.pageBreakBefore = breakType == css::style::BreakType_PAGE_BEFORE;
+            const auto portions = Reference<css::container::XEnumerationAccess>(paragraph, UNO_QUERY_THROW)
+                                      ->createEnumeration();
+            while (portions->hasMoreElements()) {
+                Reference<XInterface> portion(portions->nextElement(), UNO_QUERY);
+                if (getProperty<rtl::OUString>(portion, "TextPortionType") != "Frame") continue;
+                Reference<css::container::XContentEnumerationAccess> contents(portion, UNO_QUERY_THROW);
+                const auto objects = contents->createContentEnumeration(ou("com.sun.star.text.TextContent"));
+                while (objects->hasMoreElements()) {
+                    Reference<XInterface> object(objects->nextElement(), UNO_QUERY);
+                    if (anchorTypeName(object) == QLatin1String("as character"))
+                        p.inlineObjects << implementationName(object);
+                }
+            }
+            result.push_back(p);
+        }
+        return result;
+    });
+}
+
+std::vector<BookmarkInfo> DocReader::bookmarks()
+{
+    return officeCall(session_, "bookmarks", [&] {
+        std::vector<BookmarkInfo> result;
+        const auto body = textDocumentBody(document_);
+        Reference<css::container::XNameAccess> frames(
+            Reference<css::text::XTextFramesSupplier>(document_, UNO_QUERY_THROW)->getTextFrames(), UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> marks(
+            Reference<css::text::XBookmarksSupplier>(document_, UNO_QUERY_THROW)->getBookmarks(), UNO_QUERY_THROW);
+        for (sal_Int32 i = 0; i < marks->getCount(); ++i) {
+            Reference<css::text::XTextContent> mark(marks->getByIndex(i), UNO_QUERY_THROW);
+            BookmarkInfo b;
+            b.name = nameOf(mark);
+            const auto anchor = mark->getAnchor();
+            const auto text = anchor->getText();
+            b.collapsed = anchor->getString().isEmpty();
+            Reference<css::text::XTextRangeCompare> compare(text, UNO_QUERY);
+            b.atStart = compare.is() && compare->compareRegionStarts(anchor, text->getStart()) == 0;
+            if (text == body) {
+                b.where = QStringLiteral("body");
+            } else {
+                for (const auto& frameName : frames->getElementNames()) {
+                    Reference<css::text::XTextFrame> frame(frames->getByName(frameName), UNO_QUERY);
+                    if (frame.is() && frame->getText() == text) b.where = toQString(frameName);
+                }
+                if (b.where.isEmpty()) b.where = QStringLiteral("(other text)");
+            }
+            result.push_back(b);
+        }
+        return result;
+    });
+}
+
+std::vector<FrameInfo> DocReader::frames()
+{
+    return officeCall(session_, "frames", [&] {
+        std::vector<FrameInfo> result;
+        Reference<css::container::XIndexAccess> frames(
+            Reference<css::text::XTextFramesSupplier>(document_, UNO_QUERY_THROW)->getTextFrames(), UNO_QUERY_THROW);
+        for (sal_Int32 i = 0; i < frames->getCount(); ++i) {
+            Reference<css::text::XTextFrame> frame(frames->getByIndex(i), UNO_QUERY_THROW);
+            FrameInfo f;
+            f.name = nameOf(frame);
+            const auto size = getProperty<css::awt::Size>(frame, "Size");
+            f.size = QSize(size.Width, size.Height);
+            f.automaticHeight = getProperty<bool>(frame, "FrameIsAutomaticHeight");
+            f.text = toQString(frame->getText()->getString());
+            f.anchorType = anchorTypeName(frame);
+            result.push_back(f);
+        }
+        return result;
+    });
+}
+
+std::vector<DrawObjectInfo> DocReader::drawObjects()
+{
+    return officeCall(session_, "drawObjects", [&] {
+        std::vector<DrawObjectInfo> result;
+        Reference<css::container::XIndexAccess> page(
+            Reference<css::drawing::XDrawPageSupplier>(document_, UNO_QUERY_THROW)->getDrawPage(), UNO_QUERY_THROW);
+        Reference<css::frame::XModel> model(document_, UNO_QUERY_THROW);
+        Reference<css::text::XTextViewCursorSupplier> views(model->getCurrentController(), UNO_QUERY);
+        for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+            Reference<XInterface> object(page->getByIndex(i), UNO_QUERY_THROW);
+            DrawObjectInfo d;
+            d.implementation = implementationName(object);
+            if (Reference<css::drawing::XShapeDescriptor> desc{object, UNO_QUERY}; desc.is())
+                d.shapeType = toQString(desc->getShapeType());
+            d.name = nameOf(object);
+            if (Reference<css::drawing::XShape> shape{object, UNO_QUERY}; shape.is()) {
+                const auto size = shape->getSize();
+                css::awt::Point pos;
+                try {
+                    pos = shape->getPosition();
+                } catch (const css::uno::RuntimeException&) {
+                    // Not for objects anchored as characters: they sit in the line.
+                    pos = css::awt::Point(-1, -1);
+                }
+                d.area = QRect(pos.X, pos.Y, size.Width, size.Height);
+            }
+            d.anchorType = anchorTypeName(object);
+            if (d.anchorType == QLatin1String("page")) {
+                d.page = getProperty<sal_Int16>(object, "AnchorPageNo");
+            } else if (Reference<css::text::XTextContent> content{object, UNO_QUERY}; content.is() && views.is()) {
+                const auto anchor = content->getAnchor();
+                const auto cursor = views->getViewCursor();
+                if (anchor.is() && anchor->getText() == textDocumentBody(document_)) {
+                    cursor->gotoRange(anchor, false);
+                    d.page = Reference<css::text::XPageCursor>(cursor, UNO_QUERY_THROW)->getPage();
+                }
+            }
+            if (Reference<css::text::XTextRange> text{object, UNO_QUERY}; text.is())
+                d.text = toQString(text->getString());
+            if (hasProperty(object, "CustomShapeGeometry")) {
+                for (const auto& value :
+                     getProperty<css::uno::Sequence<css::beans::PropertyValue>>(object, "CustomShapeGeometry"))
+                    if (value.Name == "Type") d.fontworkType = toQString(value.Value.get<rtl::OUString>());
+            }
+            if (hasProperty(object, "TextBox")) d.textBox = getProperty<bool>(object, "TextBox");
+            if (hasProperty(object, "FillStyle") &&
+                getProperty<css::drawing::FillStyle>(object, "FillStyle") == css::drawing::FillStyle_SOLID)
+                d.fill = QColor::fromRgb(QRgb(getProperty<sal_Int32>(object, "FillColor")));
+            if (hasProperty(object, "Opaque")) d.opaque = getProperty<bool>(object, "Opaque");
+            result.push_back(d);
+        }
+        return result;
+    });
+}
+
+QString DocReader::dump()
+{
+    QString out;
+    const QSize size = pageSize();
+    out += QStringLiteral("page %1 x %2, %3 page(s), template %4\n")
+               .arg(size.width())
+               .arg(size.height())
+               .arg(pageCount())
+               .arg(quoted(templateName()));
+    int n = 0;
+    for (const auto& p : paragraphs())
+        out += QStringLiteral("paragraph %1%2: %3%4\n")
+                   .arg(++n)
+                   .arg(p.pageBreakBefore ? QStringLiteral(" (new page)") : QString())
+                   .arg(quoted(p.text))
+                   .arg(p.inlineObjects.isEmpty() ? QString() : QStringLiteral(" inline: ") + p.inlineObjects.join(", "));
+    for (const auto& b : bookmarks())
+        out += QStringLiteral("bookmark %1 in %2%3%4\n")
+                   .arg(quoted(b.name), quoted(b.where))
+                   .arg(b.collapsed ? QStringLiteral(", collapsed") : QString())
+                   .arg(b.atStart ? QStringLiteral(", at start") : QString());
+    for (const auto& f : frames())
+        out += QStringLiteral("frame %1: %2 x %3%4, anchored %5, text %6\n")
+                   .arg(quoted(f.name))
+                   .arg(f.size.width())
+                   .arg(f.size.height())
+                   .arg(f.automaticHeight ? QStringLiteral(" (automatic height)") : QString())
+                   .arg(f.anchorType, quoted(f.text));
+    for (const auto& d : drawObjects())
+        out += QStringLiteral("object %1 %2 %3: at %4,%5 size %6 x %7, anchored %8 on page %9, text %10%11%12%13%14\n")
+                   .arg(d.implementation, d.shapeType, quoted(d.name))
+                   .arg(d.area.x())
+                   .arg(d.area.y())
+                   .arg(d.area.width())
+                   .arg(d.area.height())
+                   .arg(d.anchorType)
+                   .arg(d.page)
+                   .arg(quoted(d.text))
+                   .arg(d.fontworkType.isEmpty() ? QString() : QStringLiteral(", ") + d.fontworkType)
+                   .arg(d.textBox ? QStringLiteral(", text box") : QString())
+                   .arg(d.fill.isValid() ? QStringLiteral(", fill ") + d.fill.name() : QString())
+                   .arg(d.opaque ? QString() : QStringLiteral(", behind text"));
+    return out;
+}
+
+}  // namespace marigal::docbuild

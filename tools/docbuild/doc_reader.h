@@ -1,0 +1,90 @@
+#pragma once
+// Opens a document read-only in a private office and tells what the office's
+// import made of it: pages, body paragraphs, bookmarks, text frames and the
+// objects of the draw page. For tests that check the documents built here or
+// written by the engine, and for docbuild_dump.
+
+#include "libreoffice/office_session.h"
+
+#include <QColor>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/Reference.hxx>
+
+#include <vector>
+
+namespace marigal::docbuild {
+
+using engine::lo::OfficeSession;
+
+struct ParagraphInfo {
+    QString text;
+    // Implementation names of the objects anchored as characters in it, in
+    // order ("SwXTextGraphicObject", ...).
+    QStringList inlineObjects;
+    bool pageBreakBefore = false;
+};
+
+struct BookmarkInfo {
+    QString name;
+    // "body", or the name of the text frame whose text holds it.
+    QString where;
+    bool collapsed = false;
+    bool atStart = false;  // at the start of that text
+};
+
+struct FrameInfo {
+    QString name;
+    QSize size;
+    bool automaticHeight = false;
+    QString text;
+    QString anchorType;
+};
+
+// One object of the draw page (text frames and pictures are on it too).
+struct DrawObjectInfo {
+    QString implementation;  // "SwXShape", "SwXTextFrame", "SwXTextGraphicObject", ...
+    QString shapeType;       // XShapeDescriptor, e.g. "com.sun.star.drawing.CustomShape"
+    QString name;
+    QRect area;              // position and size, 1/100 mm
+    QString anchorType;      // "page", "paragraph", "character", "as character", "frame"
+    int page = 0;            // the anchor's page
+    QString text;            // the object's own text, if it has one
+    QString fontworkType;    // custom shapes: the geometry's Type, e.g. "fontwork-plain-text"
+    bool textBox = false;    // a drawing shape with a text box
+    QColor fill;             // invalid: no solid fill
+    bool opaque = true;      // false: behind the text
+};
+
+class DocReader {
+public:
+    // Loads `path` hidden and read-only (a template as itself, not as a new
+    // document made from it). Raises EngineError when it cannot be loaded.
+    DocReader(OfficeSession& session, const QString& path);
+    ~DocReader();  // closes the document; never throws
+    DocReader(const DocReader&) = delete;
+    DocReader& operator=(const DocReader&) = delete;
+
+    QSize pageSize();
+    int pageCount();
+    QString templateName();
+    std::vector<ParagraphInfo> paragraphs();
+    std::vector<BookmarkInfo> bookmarks();
+    std::vector<FrameInfo> frames();
+    std::vector<DrawObjectInfo> drawObjects();
+
+    // All of the above as text, one item a line.
+    QString dump();
+
+    void close();
+
+private:
+    OfficeSession& session_;
+    css::uno::Reference<css::lang::XComponent> document_;
+};
+
+}  // namespace marigal::docbuild
