@@ -7,6 +7,7 @@ need=(cmake g++ make pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev
       googletest libgtest-dev
       libreoffice-dev
+      libpoppler-qt6-dev
       g++-mingw-w64-x86-64
       fonts-liberation)
 

@@ -7,6 +7,7 @@
 #include "support/temp_env.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -26,11 +27,11 @@
 #include <com/sun/star/text/VertOrientation.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <unistd.h>
 
 using namespace marigal::engine;
@@ -52,19 +53,14 @@ void set(const uno::Reference<XPropertySet>& props, const char* name, const uno:
     props->setPropertyValue(OUString::createFromAscii(name), value);
 }
 
-struct Rgb {
-    int r, g, b;
-};
-
-Rgb pixel(const QImage& image, double xInches, double yInches, double dpi)
+QColor pixel(const QImage& image, double xInches, double yInches, double dpi)
 {
-    const QRgb c = image.pixel(int(xInches * dpi), int(yInches * dpi));
-    return {qRed(c), qGreen(c), qBlue(c)};
+    return image.pixelColor(int(xInches * dpi), int(yInches * dpi));
 }
 
-bool isWhite(Rgb c)
+bool isWhite(const QColor& c)
 {
-    return c.r > 245 && c.g > 245 && c.b > 245;
+    return c.red() > 245 && c.green() > 245 && c.blue() > 245;
 }
 
 class RenderTest : public ::testing::Test {
@@ -80,11 +76,8 @@ protected:
 
     void TearDown() override
     {
-        if (document_.is() && session_->alive()) {
-            session_->call([&] { uno::Reference<css::util::XCloseable>(document_, uno::UNO_QUERY_THROW)->close(true); });
-        }
         document_.clear();
-        session_->quit();
+        session_->quit();  // the office takes its documents with it
         EXPECT_EQ(officeProcesses(), 0) << "office process left running";
     }
 
@@ -179,14 +172,17 @@ protected:
         });
     }
 
+    uno::Reference<css::util::XModifiable> modifiable() const
+    {
+        return uno::Reference<css::util::XModifiable>(document_, uno::UNO_QUERY_THROW);
+    }
     bool modified()
     {
-        return session_->call(
-            [&] { return bool(uno::Reference<css::util::XModifiable>(document_, uno::UNO_QUERY_THROW)->isModified()); });
+        return session_->call([&] { return bool(modifiable()->isModified()); });
     }
     void setUnmodified()
     {
-        session_->call([&] { uno::Reference<css::util::XModifiable>(document_, uno::UNO_QUERY_THROW)->setModified(false); });
+        session_->call([&] { modifiable()->setModified(false); });
     }
 
     // Renders with the temporary folder pointed at an empty one of the
@@ -195,7 +191,6 @@ protected:
     {
         const marigal::test::ScopedEnv tmp("TMPDIR", QFile::encodeName(temp_.path()));
         QImage picture = RenderDocument(*session_, document_, dpi);
-        static int n = 0; picture.save(QStringLiteral("/tmp/render-scratch/r%1.png").arg(n++));
         EXPECT_EQ(QDir(temp_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         return picture;
     }
@@ -224,9 +219,9 @@ TEST_F(RenderTest, OnePageAtItsSizeWithTheContentInPlaceAndTheDocumentUntouched)
         EXPECT_EQ(picture.dotsPerMeterX(), std::lround(dpi / 0.0254));
         EXPECT_EQ(picture.dotsPerMeterY(), std::lround(dpi / 0.0254));
 
-        const Rgb inside = pixel(picture, 2, 1.5, dpi);
-        EXPECT_LT(inside.r, 80);
-        EXPECT_GT(inside.b, inside.r);
+        const QColor inside = pixel(picture, 2, 1.5, dpi);
+        EXPECT_LT(inside.red(), 80);
+        EXPECT_GT(inside.blue(), inside.red());
         // Margins, and just beside the rectangle on each side.
         for (const auto& [x, y] : {std::pair{0.2, 0.2}, {3.8, 2.8}, {0.9, 1.5}, {3.1, 1.5}, {2.0, 0.9}, {2.0, 2.1}})
             EXPECT_TRUE(isWhite(pixel(picture, x, y, dpi))) << "at " << x << ", " << y << " in";
@@ -258,10 +253,10 @@ TEST_F(RenderTest, PagesStandSideBySideWithTheirTopsAligned)
     const double dpi = 96;
     QImage picture = render(dpi);
     EXPECT_EQ(picture.size(), QSize(2 * 4 * 96, 3 * 96));
-    EXPECT_LT(pixel(picture, 2, 1.5, dpi).r, 80);
-    const Rgb red = pixel(picture, 4 + 1, 1, dpi);
-    EXPECT_GT(red.r, 180);
-    EXPECT_LT(red.g, 60);
+    EXPECT_LT(pixel(picture, 2, 1.5, dpi).red(), 80);
+    const QColor red = pixel(picture, 4 + 1, 1, dpi);
+    EXPECT_GT(red.red(), 180);
+    EXPECT_LT(red.green(), 60);
     // Page 1's right margin meets page 2's left margin.
     EXPECT_TRUE(isWhite(pixel(picture, 3.99, 1.5, dpi)));
     EXPECT_TRUE(isWhite(pixel(picture, 4.01, 1.5, dpi)));
@@ -277,8 +272,8 @@ TEST_F(RenderTest, PagesStandSideBySideWithTheirTopsAligned)
         picture = render(d);
         EXPECT_NEAR(picture.width(), (4 + 2) * d, 1);
         EXPECT_NEAR(picture.height(), 3 * d, 1);
-        EXPECT_GT(pixel(picture, 4 + 1, 1, d).r, 180);
-        EXPECT_LT(pixel(picture, 4 + 1, 1, d).g, 60);
+        EXPECT_GT(pixel(picture, 4 + 1, 1, d).red(), 180);
+        EXPECT_LT(pixel(picture, 4 + 1, 1, d).green(), 60);
         EXPECT_TRUE(isWhite(pixel(picture, 4 + 1, 2.5, d)));
         EXPECT_TRUE(isWhite(pixel(picture, 5.9, 2.9, d)));
     }

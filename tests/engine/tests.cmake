@@ -9,4 +9,7 @@ if(UNIX AND NOT APPLE)
   marigal_add_test(docbuild_tests LABEL integration
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/docbuild_test.cpp
     LIBS marigal_docbuild marigal_engine marigal_uno)
+  marigal_add_test(word_tests LABEL integration
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/lo_word_test.cpp
+    LIBS marigal_docbuild marigal_engine marigal_uno)
 endif()

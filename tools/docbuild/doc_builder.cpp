@@ -5,6 +5,7 @@
 #include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XMultiPropertyStates.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
@@ -29,6 +30,10 @@
 #include <com/sun/star/text/XTextFrame.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <iterator>
 
 namespace marigal::docbuild {
@@ -37,6 +42,7 @@ namespace {
 
 using css::uno::Any;
 using css::uno::Reference;
+using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 using css::uno::XInterface;
 
@@ -85,7 +91,6 @@ DocBuilder::DocBuilder(OfficeSession& session) : session_(session)
         Reference<XInterface> doc = session_.desktop()->loadComponentFromURL(
             ou("private:factory/swriter"), ou("_blank"), 0, namedValues({{"Hidden", Any(true)}}));
         document_.set(doc, UNO_QUERY_THROW);
-        pageStarts_.push_back(body()->createTextCursorByRange(body()->getStart()).get());
     });
 }
 
@@ -181,7 +186,6 @@ void DocBuilder::addPageBreak()
     officeCall(session_, "addPageBreak", [&] {
         auto cursor = newParagraph();
         setProperty(cursor, "BreakType", Any(css::style::BreakType_PAGE_BEFORE));
-        pageStarts_.push_back(body()->createTextCursorByRange(cursor).get());
         freshParagraph_ = true;
     });
 }
@@ -189,48 +193,75 @@ void DocBuilder::addPageBreak()
 void DocBuilder::addBookmarkAtStart(const QString& name)
 {
     requireOpen();
+    // Placed when the document is saved: a collapsed bookmark at the start of
+    // a body that is still empty would be pushed along by every paragraph
+    // added after it.
+    startBookmarks_ << name;
+}
+
+void DocBuilder::placeStartBookmarks()
+{
     officeCall(session_, "addBookmarkAtStart", [&] {
-        Reference<XInterface> bookmark = create("com.sun.star.text.Bookmark");
-        Reference<css::container::XNamed>(bookmark, UNO_QUERY_THROW)->setName(toOUString(name));
-        body()->insertTextContent(body()->getStart(), Reference<css::text::XTextContent>(bookmark, UNO_QUERY_THROW),
-                                  false);
+        for (const QString& name : std::as_const(startBookmarks_)) {
+            Reference<XInterface> bookmark = create("com.sun.star.text.Bookmark");
+            Reference<css::container::XNamed>(bookmark, UNO_QUERY_THROW)->setName(toOUString(name));
+            body()->insertTextContent(body()->getStart(),
+                                      Reference<css::text::XTextContent>(bookmark, UNO_QUERY_THROW), false);
+        }
     });
+    startBookmarks_.clear();
+}
+
+Reference<css::text::XTextContent> DocBuilder::inlinePicture(const QImage& picture, QSize size) const
+{
+    if (size.isEmpty()) {
+        // The picture's own size at its resolution (Qt's default: 96 dpi).
+        size = QSize(int(picture.width() * 100000.0 / picture.dotsPerMeterX()),
+                     int(picture.height() * 100000.0 / picture.dotsPerMeterY()));
+    }
+    Reference<XInterface> graphic = create("com.sun.star.text.TextGraphicObject");
+    setProperty(graphic, "Graphic", Any(officeGraphic(session_.context(), picture)));
+    setProperty(graphic, "AnchorType", Any(css::text::TextContentAnchorType_AS_CHARACTER));
+    setProperty(graphic, "Size", Any(css::awt::Size(size.width(), size.height())));
+    return Reference<css::text::XTextContent>(graphic, UNO_QUERY_THROW);
 }
 
 void DocBuilder::addInlinePicture(const QImage& picture, int width, int height)
 {
     requireOpen();
     officeCall(session_, "addInlinePicture", [&] {
-        auto at = newParagraph();
-        Reference<XInterface> graphic = create("com.sun.star.text.TextGraphicObject");
-        setProperty(graphic, "Graphic", Any(officeGraphic(session_.context(), picture)));
-        setProperty(graphic, "AnchorType", Any(css::text::TextContentAnchorType_AS_CHARACTER));
-        setProperty(graphic, "Size", Any(css::awt::Size(width, height)));
-        body()->insertTextContent(at, Reference<css::text::XTextContent>(graphic, UNO_QUERY_THROW), false);
+        body()->insertTextContent(newParagraph(), inlinePicture(picture, QSize(width, height)), false);
     });
 }
 
 Reference<css::text::XTextRange> DocBuilder::pageStart(int page) const
 {
-    if (page < 1 || size_t(page) > pageStarts_.size())
-        throw engine::EngineError(QStringLiteral("The document has no page %1.").arg(page));
-    return pageStarts_[size_t(page) - 1];
+    // Pages start at the first paragraph and at each page break.
+    int pages = 0;
+    const auto paragraphs = Reference<css::container::XEnumerationAccess>(body(), UNO_QUERY_THROW)->createEnumeration();
+    while (paragraphs->hasMoreElements()) {
+        Reference<css::text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
+        if (!paragraph.is()) continue;  // a table
+        const auto breakType = getProperty<css::style::BreakType>(paragraph, "BreakType");
+        if (pages == 0 || breakType == css::style::BreakType_PAGE_BEFORE) ++pages;
+        if (pages == page) return paragraph->getStart();
+    }
+    throw engine::EngineError(QStringLiteral("The document has no page %1.").arg(page));
 }
 
-void DocBuilder::place(const Reference<XInterface>& object, const QRect& area, int page, AnchorTo anchor)
+void DocBuilder::place(const Reference<XInterface>& object, const QRect& area, int page, bool inFront)
 {
-    const auto at = pageStart(page);
-    setProperty(object, "AnchorType",
-                Any(anchor == AnchorTo::Page ? css::text::TextContentAnchorType_AT_PAGE
-                                             : css::text::TextContentAnchorType_AT_PARAGRAPH));
-    body()->insertTextContent(at, Reference<css::text::XTextContent>(object, UNO_QUERY_THROW), false);
-    if (anchor == AnchorTo::Page) setProperty(object, "AnchorPageNo", Any(sal_Int16(page)));
+    setProperty(object, "AnchorType", Any(css::text::TextContentAnchorType_AT_PARAGRAPH));
+    body()->insertTextContent(pageStart(page), Reference<css::text::XTextContent>(object, UNO_QUERY_THROW), false);
     setProperty(object, "HoriOrient", Any(css::text::HoriOrientation::NONE));
     setProperty(object, "HoriOrientRelation", Any(css::text::RelOrientation::PAGE_FRAME));
     setProperty(object, "HoriOrientPosition", Any(sal_Int32(area.x())));
     setProperty(object, "VertOrient", Any(css::text::VertOrientation::NONE));
     setProperty(object, "VertOrientRelation", Any(css::text::RelOrientation::PAGE_FRAME));
     setProperty(object, "VertOrientPosition", Any(sal_Int32(area.y())));
+    // Text does not flow around card objects; they lie over it or under it.
+    setProperty(object, "Surround", Any(css::text::WrapTextMode_THROUGH));
+    setProperty(object, "Opaque", Any(inFront));
 }
 
 namespace {
@@ -256,15 +287,13 @@ void setName(const Reference<XInterface>& object, const QString& name)
 
 }  // namespace
 
-void DocBuilder::addTextPlace(const QString& name, const QRect& area, const TextPlaceContent& content, int page,
-                              AnchorTo anchor)
+void DocBuilder::addTextPlace(const QString& name, const QRect& area, const TextPlaceContent& content, int page)
 {
     requireOpen();
     officeCall(session_, "addTextPlace", [&] {
         auto shape = rectangleShape(create("com.sun.star.drawing.RectangleShape"), area);
-        place(shape, area, page, anchor);
+        place(shape, area, page, true);
         setFillAndLine(shape, content.fill, content.line);
-        setProperty(shape, "Surround", Any(css::text::WrapTextMode_THROUGH));
         setName(shape, name);
         setProperty(shape, "TextBox", Any(true));
         auto frame = getProperty<Reference<css::text::XTextFrame>>(shape, "TextBoxContent");
@@ -278,12 +307,7 @@ void DocBuilder::addTextPlace(const QString& name, const QRect& area, const Text
                 cursor->gotoEnd(false);
                 text->insertControlCharacter(cursor.get(), css::text::ControlCharacter::PARAGRAPH_BREAK, false);
             }
-            Reference<XInterface> graphic = create("com.sun.star.text.TextGraphicObject");
-            setProperty(graphic, "Graphic", Any(officeGraphic(session_.context(), content.picture)));
-            setProperty(graphic, "AnchorType", Any(css::text::TextContentAnchorType_AS_CHARACTER));
-            setProperty(graphic, "Size",
-                        Any(css::awt::Size(content.pictureSize.width(), content.pictureSize.height())));
-            text->insertTextContent(cursor.get(), Reference<css::text::XTextContent>(graphic, UNO_QUERY_THROW), false);
+            text->insertTextContent(cursor.get(), inlinePicture(content.picture, content.pictureSize), false);
         }
 
         Reference<XInterface> bookmark = create("com.sun.star.text.Bookmark");
@@ -293,29 +317,26 @@ void DocBuilder::addTextPlace(const QString& name, const QRect& area, const Text
     });
 }
 
-void DocBuilder::addShape(const QString& name, const QRect& area, const QColor& fill, const QColor& line, int page,
-                          AnchorTo anchor)
+void DocBuilder::addShape(const QString& name, const QRect& area, const QColor& fill, const QColor& line, int page)
 {
     requireOpen();
     officeCall(session_, "addShape", [&] {
         auto shape = rectangleShape(create("com.sun.star.drawing.RectangleShape"), area);
-        place(shape, area, page, anchor);
+        place(shape, area, page, true);
         setFillAndLine(shape, fill, line);
-        setProperty(shape, "Surround", Any(css::text::WrapTextMode_THROUGH));
         setName(shape, name);
     });
 }
 
 void DocBuilder::addWordArt(const QString& name, const QRect& area, const QString& text, const WordArtStyle& style,
-                            int page, AnchorTo anchor)
+                            int page)
 {
     requireOpen();
     officeCall(session_, "addWordArt", [&] {
         auto shape = rectangleShape(create("com.sun.star.drawing.CustomShape"), area);
-        place(shape, area, page, anchor);
+        place(shape, area, page, true);
         // Fontwork letters are painted with the shape's fill.
         setFillAndLine(shape, style.color, QColor());
-        setProperty(shape, "Surround", Any(css::text::WrapTextMode_THROUGH));
         setProperty(shape, "TextAutoGrowHeight", Any(false));
         setProperty(shape, "TextAutoGrowWidth", Any(false));
         setProperty(shape, "CharFontName", Any(toOUString(style.font)));
@@ -349,37 +370,46 @@ void DocBuilder::addWordArt(const QString& name, const QRect& area, const QStrin
     });
 }
 
-void DocBuilder::addBackgroundPicture(const QImage& picture, const QRect& area, int page, AnchorTo anchor)
+void DocBuilder::addBackgroundPicture(const QImage& picture, const QRect& area, int page)
 {
     requireOpen();
     officeCall(session_, "addBackgroundPicture", [&] {
         Reference<XInterface> graphic = create("com.sun.star.text.TextGraphicObject");
         setProperty(graphic, "Graphic", Any(officeGraphic(session_.context(), picture)));
         setProperty(graphic, "Size", Any(css::awt::Size(area.width(), area.height())));
-        setProperty(graphic, "Surround", Any(css::text::WrapTextMode_THROUGH));
-        setProperty(graphic, "Opaque", Any(false));  // behind the text
-        place(graphic, area, page, anchor);
+        place(graphic, area, page, false);
     });
 }
 
 void DocBuilder::saveAs(const QString& path, Format format)
 {
     requireOpen();
+    placeStartBookmarks();
+    // The office writes into a folder of ours and the file is moved into
+    // place here: an office that cannot write its target waits on an error
+    // box nobody sees until the watchdog kills it.
+    QTemporaryDir staging;
+    if (!staging.isValid()) throw engine::EngineError(engine::errtext::kCannotSave);
+    const QString staged = staging.filePath(QStringLiteral("document"));
     officeCall(session_, "saveAs", [&] {
-        const char* filter = format == Format::Dot ? "MS Word 97 Vorlage" : "MS Word 97";
+        const char* filter = format == Format::Dot   ? "MS Word 97 Vorlage"
+                             : format == Format::Odt ? "writer8"
+                                                     : "MS Word 97";
         Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
         // storeToURL, unlike storeAsURL, leaves the document unbound to the
         // file, so the office keeps no lock on it.
-        storable->storeToURL(fileUrl(path),
-                             namedValues({{"FilterName", Any(ou(filter))}, {"Overwrite", Any(true)}}));
+        storable->storeToURL(fileUrl(staged), namedValues({{"FilterName", Any(ou(filter))}}));
     });
+    if (QFileInfo(path).isDir() || (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(staged, path))
+        throw engine::EngineError(engine::errtext::kCannotSave);
 }
 
 void DocBuilder::close()
 {
     if (!document_.is()) return;
-    auto document = std::move(document_);
-    pageStarts_.clear();
+    // The SDK's Reference has no move: copy, then clear.
+    const auto document = document_;
+    document_.clear();
     if (!session_.alive()) return;
     officeCall(session_, "close", [&] {
         Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);

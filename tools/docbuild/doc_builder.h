@@ -6,12 +6,19 @@
 //
 // The objects are made so that what a Word file keeps of them survives the
 // office's own Word import: a "text place" is a drawing rectangle with a text
-// box, since the import drops the name of anything that holds text but keeps
-// the names of drawing shapes and the bookmarks inside text boxes.
+// box, since the export writes the names of drawing shapes (Word reads them)
+// while the import drops the name of anything holding text but keeps the
+// bookmarks inside text boxes.
+//
+// Floating objects are anchored, as Word anchors them, to a paragraph: the
+// first one of their page, with the position measured from the page. Word
+// files have no page anchors; the import gives every floating object back
+// anchored at a character of that paragraph.
 //
 // Every call goes through the session's call bound and raises EngineError on
-// failure. The document is closed by close() or, at the latest, by the
-// destructor; nothing else stays open in the office.
+// failure, naming the step and the office's own message. The document is
+// closed by close() or, at the latest, by the destructor; nothing else stays
+// open in the office. The session must outlive the builder.
 
 #include "libreoffice/office_session.h"
 
@@ -20,14 +27,13 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
-#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/uno/Reference.hxx>
-
-#include <vector>
 
 namespace marigal::docbuild {
 
@@ -48,7 +54,7 @@ struct TextPlaceContent {
     QString text;
     ParagraphStyle style;
     QImage picture;
-    QSize pictureSize;  // 1/100 mm; required with a picture
+    QSize pictureSize;  // 1/100 mm; empty: the picture's own size
     QColor fill;        // invalid: no fill
     QColor line;        // invalid: no outline
 };
@@ -62,13 +68,7 @@ struct WordArtStyle {
 enum class Format {
     Doc,  // Word 97-2003 document
     Dot,  // Word 97-2003 template
-};
-
-// How a floating object is tied to the text. Word has no page anchors: the
-// office's export ties page-anchored objects to a paragraph itself.
-enum class AnchorTo {
-    Page,       // the page's own number
-    Paragraph,  // the first paragraph of the page, positioned on the page
+    Odt,  // the office's own format: what was built, before any Word export
 };
 
 class DocBuilder {
@@ -81,7 +81,8 @@ public:
 
     // Page size and all four margins.
     void setPage(int width, int height, int margin);
-    // The attached template as Word shows it (File, Properties: "Template").
+    // The document property "Template" Word shows (File, Properties); Word's
+    // attached template is not set.
     void setTemplateName(const QString& name);
 
     // Body text. The document starts with one empty paragraph, which the first
@@ -95,25 +96,27 @@ public:
     // An embedded picture, anchored as a character, in a new paragraph.
     void addInlinePicture(const QImage& picture, int width, int height);
 
+    // Floating objects, in front of the text unless said otherwise; `page`
+    // must exist (see addPageBreak).
+    //
     // A named drawing rectangle with a text box at `area` of `page`, holding
     // `content`, with a collapsed bookmark at the start of its text named
     // after the shape with blanks as underscores ("Text Box 2" ->
     // "Text_Box_2"), since bookmark names cannot hold blanks.
-    void addTextPlace(const QString& name, const QRect& area, const TextPlaceContent& content, int page = 1,
-                      AnchorTo anchor = AnchorTo::Page);
+    void addTextPlace(const QString& name, const QRect& area, const TextPlaceContent& content, int page = 1);
     // A named drawing rectangle without text.
     void addShape(const QString& name, const QRect& area, const QColor& fill, const QColor& line = QColor(),
-                  int page = 1, AnchorTo anchor = AnchorTo::Page);
+                  int page = 1);
     // A named Fontwork shape (Word's WordArt) drawing `text` ('\n' breaks the
     // line) stretched over `area`.
     void addWordArt(const QString& name, const QRect& area, const QString& text, const WordArtStyle& style = {},
-                    int page = 1, AnchorTo anchor = AnchorTo::Page);
+                    int page = 1);
     // A decorative picture behind the text.
-    void addBackgroundPicture(const QImage& picture, const QRect& area, int page = 1,
-                              AnchorTo anchor = AnchorTo::Page);
+    void addBackgroundPicture(const QImage& picture, const QRect& area, int page = 1);
 
-    // Writes the document to `path`, replacing any file there. The document
-    // stays unbound to the file: no lock file is left beside it.
+    // Writes the document to `path`, replacing any file there; its folder
+    // must exist. The document stays unbound to the file: no lock file is
+    // left beside it.
     void saveAs(const QString& path, Format format);
     // Closes the document; later calls raise EngineError.
     void close();
@@ -126,17 +129,19 @@ private:
     // Appends a paragraph (or takes the fresh one) and gives a cursor at it.
     css::uno::Reference<css::text::XTextRange> newParagraph();
     css::uno::Reference<css::uno::XInterface> create(const char* service) const;
+    // An embedded picture to be inserted as a character.
+    css::uno::Reference<css::text::XTextContent> inlinePicture(const QImage& picture, QSize size) const;
     // Anchors and positions a floating object, then inserts it.
-    void place(const css::uno::Reference<css::uno::XInterface>& object, const QRect& area, int page, AnchorTo anchor);
+    void place(const css::uno::Reference<css::uno::XInterface>& object, const QRect& area, int page, bool inFront);
     css::uno::Reference<css::text::XTextRange> pageStart(int page) const;
     void requireOpen() const;
+    void placeStartBookmarks();
 
     OfficeSession& session_;
     css::uno::Reference<css::text::XTextDocument> document_;
     // The last body paragraph is empty and may take the next paragraph's text.
     bool freshParagraph_ = true;
-    // The first paragraph of each page, pages counted from 1.
-    std::vector<css::uno::Reference<css::text::XTextRange>> pageStarts_;
+    QStringList startBookmarks_;
 };
 
 }  // namespace marigal::docbuild

@@ -2,6 +2,7 @@
 
 #include "uno_util.h"
 
+#include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/container/XContentEnumerationAccess.hpp>
@@ -17,6 +18,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/BreakType.hpp>
+#include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/TextContentAnchorType.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
@@ -78,9 +80,62 @@ Reference<css::text::XText> textDocumentBody(const Reference<css::lang::XCompone
     return Reference<css::text::XTextDocument>(document, UNO_QUERY_THROW)->getText();
 }
 
+// Both are marked deprecated, yet XShapeDescriptor is what names the kind a
+// shape was made as, and Writer has just the one draw page.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+QString shapeTypeOf(const Reference<XInterface>& object)
+{
+    Reference<css::drawing::XShapeDescriptor> descriptor(object, UNO_QUERY);
+    return descriptor.is() ? toQString(descriptor->getShapeType()) : QString();
+}
+
+Reference<css::container::XIndexAccess> drawPageOf(const Reference<css::lang::XComponent>& document)
+{
+    return Reference<css::container::XIndexAccess>(
+        Reference<css::drawing::XDrawPageSupplier>(document, UNO_QUERY_THROW)->getDrawPage(), UNO_QUERY_THROW);
+}
+#pragma GCC diagnostic pop
+
+// The body's paragraphs, tables left out.
+std::vector<Reference<css::text::XTextRange>> bodyParagraphs(const Reference<css::text::XText>& body)
+{
+    std::vector<Reference<css::text::XTextRange>> result;
+    const auto all = Reference<css::container::XEnumerationAccess>(body, UNO_QUERY_THROW)->createEnumeration();
+    while (all->hasMoreElements()) {
+        Reference<css::lang::XServiceInfo> info(all->nextElement(), UNO_QUERY);
+        if (info.is() && info->supportsService(ou("com.sun.star.text.Paragraph")))
+            result.emplace_back(info, UNO_QUERY);
+    }
+    return result;
+}
+
 QString quoted(const QString& s)
 {
     return QLatin1Char('"') + QString(s).replace(QLatin1Char('\n'), QStringLiteral("\\n")) + QLatin1Char('"');
+}
+
+// Appends the implementation names of the objects anchored as characters in
+// `paragraph` to `names`; gives the first text portion (the paragraph itself
+// when it has none), whose look stands for the paragraph's.
+Reference<XInterface> scanPortions(const Reference<XInterface>& paragraph, QStringList& names)
+{
+    Reference<XInterface> looks = paragraph;
+    const auto portions =
+        Reference<css::container::XEnumerationAccess>(paragraph, UNO_QUERY_THROW)->createEnumeration();
+    while (portions->hasMoreElements()) {
+        Reference<XInterface> portion(portions->nextElement(), UNO_QUERY);
+        const auto type = getProperty<rtl::OUString>(portion, "TextPortionType");
+        if (type == "Text" && looks == paragraph) looks = portion;
+        if (type != "Frame") continue;
+        Reference<css::container::XContentEnumerationAccess> contents(portion, UNO_QUERY_THROW);
+        const auto objects = contents->createContentEnumeration(ou("com.sun.star.text.TextContent"));
+        while (objects->hasMoreElements()) {
+            Reference<XInterface> object(objects->nextElement(), UNO_QUERY);
+            if (anchorTypeName(object) == QLatin1String("as character")) names << implementationName(object);
+        }
+    }
+    return looks;
 }
 
 }  // namespace
@@ -108,7 +163,9 @@ DocReader::~DocReader()
 void DocReader::close()
 {
     if (!document_.is()) return;
-    auto document = std::move(document_);
+    // The SDK's Reference has no move: copy, then clear.
+    const auto document = document_;
+    document_.clear();
     if (!session_.alive()) return;
     officeCall(session_, "close", [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
 }
@@ -145,33 +202,34 @@ QString DocReader::templateName()
     });
 }
 
+QString DocReader::filterName()
+{
+    return officeCall(session_, "filterName", [&] {
+        for (const auto& arg : Reference<css::frame::XModel>(document_, UNO_QUERY_THROW)->getArgs())
+            if (arg.Name == "FilterName") return toQString(arg.Value.get<rtl::OUString>());
+        return QString();
+    });
+}
+
 std::vector<ParagraphInfo> DocReader::paragraphs()
 {
     return officeCall(session_, "paragraphs", [&] {
         std::vector<ParagraphInfo> result;
-        Reference<css::container::XEnumerationAccess> body(textDocumentBody(document_), UNO_QUERY_THROW);
-        const auto paragraphs = body->createEnumeration();
-        while (paragraphs->hasMoreElements()) {
-            Reference<XInterface> paragraph(paragraphs->nextElement(), UNO_QUERY);
-            Reference<css::lang::XServiceInfo> info(paragraph, UNO_QUERY_THROW);
-            if (!info->supportsService(ou("com.sun.star.text.Paragraph"))) continue;  // a table
+        for (const auto& range : bodyParagraphs(textDocumentBody(document_))) {
+            const Reference<XInterface> paragraph(range, UNO_QUERY);
             ParagraphInfo p;
-            p.text = toQString(Reference<css::text::XTextRange>(paragraph, UNO_QUERY_THROW)->getString());
+            p.text = toQString(range->getString());
             const auto breakType = getProperty<css::style::BreakType>(paragraph, "BreakType");
             p.pageBreakBefore = breakType == css::style::BreakType_PAGE_BEFORE;
-            const auto portions = Reference<css::container::XEnumerationAccess>(paragraph, UNO_QUERY_THROW)
-                                      ->createEnumeration();
-            while (portions->hasMoreElements()) {
-                Reference<XInterface> portion(portions->nextElement(), UNO_QUERY);
-                if (getProperty<rtl::OUString>(portion, "TextPortionType") != "Frame") continue;
-                Reference<css::container::XContentEnumerationAccess> contents(portion, UNO_QUERY_THROW);
-                const auto objects = contents->createContentEnumeration(ou("com.sun.star.text.TextContent"));
-                while (objects->hasMoreElements()) {
-                    Reference<XInterface> object(objects->nextElement(), UNO_QUERY);
-                    if (anchorTypeName(object) == QLatin1String("as character"))
-                        p.inlineObjects << implementationName(object);
-                }
-            }
+            // Writer gives the adjustment as a number, not as the enum.
+            p.centred =
+                getProperty<sal_Int16>(paragraph, "ParaAdjust") == sal_Int16(css::style::ParagraphAdjust_CENTER);
+            const auto looks = scanPortions(paragraph, p.inlineObjects);
+            p.font = toQString(getProperty<rtl::OUString>(looks, "CharFontName"));
+            p.points = getProperty<float>(looks, "CharHeight");
+            p.bold = getProperty<float>(looks, "CharWeight") >= css::awt::FontWeight::BOLD;
+            if (const auto color = getProperty<sal_Int32>(looks, "CharColor"); color != -1)
+                p.color = QColor::fromRgb(QRgb(color));
             result.push_back(p);
         }
         return result;
@@ -226,6 +284,10 @@ std::vector<FrameInfo> DocReader::frames()
             f.automaticHeight = getProperty<bool>(frame, "FrameIsAutomaticHeight");
             f.text = toQString(frame->getText()->getString());
             f.anchorType = anchorTypeName(frame);
+            const auto paragraphs =
+                Reference<css::container::XEnumerationAccess>(frame->getText(), UNO_QUERY_THROW)->createEnumeration();
+            while (paragraphs->hasMoreElements())
+                scanPortions(Reference<XInterface>(paragraphs->nextElement(), UNO_QUERY), f.inlineObjects);
             result.push_back(f);
         }
         return result;
@@ -236,16 +298,19 @@ std::vector<DrawObjectInfo> DocReader::drawObjects()
 {
     return officeCall(session_, "drawObjects", [&] {
         std::vector<DrawObjectInfo> result;
-        Reference<css::container::XIndexAccess> page(
-            Reference<css::drawing::XDrawPageSupplier>(document_, UNO_QUERY_THROW)->getDrawPage(), UNO_QUERY_THROW);
+        const auto page = drawPageOf(document_);
         Reference<css::frame::XModel> model(document_, UNO_QUERY_THROW);
         Reference<css::text::XTextViewCursorSupplier> views(model->getCurrentController(), UNO_QUERY);
+        const auto body = textDocumentBody(document_);
+        Reference<css::text::XTextRangeCompare> compare(body, UNO_QUERY_THROW);
+        const auto paragraphs = bodyParagraphs(body);
         for (sal_Int32 i = 0; i < page->getCount(); ++i) {
             Reference<XInterface> object(page->getByIndex(i), UNO_QUERY_THROW);
             DrawObjectInfo d;
             d.implementation = implementationName(object);
-            if (Reference<css::drawing::XShapeDescriptor> desc{object, UNO_QUERY}; desc.is())
-                d.shapeType = toQString(desc->getShapeType());
+            if (Reference<css::lang::XServiceInfo> info{object, UNO_QUERY}; info.is())
+                for (const auto& service : info->getSupportedServiceNames()) d.services << toQString(service);
+            d.shapeType = shapeTypeOf(object);
             d.name = nameOf(object);
             if (Reference<css::drawing::XShape> shape{object, UNO_QUERY}; shape.is()) {
                 const auto size = shape->getSize();
@@ -261,12 +326,18 @@ std::vector<DrawObjectInfo> DocReader::drawObjects()
             d.anchorType = anchorTypeName(object);
             if (d.anchorType == QLatin1String("page")) {
                 d.page = getProperty<sal_Int16>(object, "AnchorPageNo");
-            } else if (Reference<css::text::XTextContent> content{object, UNO_QUERY}; content.is() && views.is()) {
+            } else if (Reference<css::text::XTextContent> content{object, UNO_QUERY}; content.is()) {
                 const auto anchor = content->getAnchor();
-                const auto cursor = views->getViewCursor();
-                if (anchor.is() && anchor->getText() == textDocumentBody(document_)) {
-                    cursor->gotoRange(anchor, false);
-                    d.page = Reference<css::text::XPageCursor>(cursor, UNO_QUERY_THROW)->getPage();
+                if (anchor.is() && anchor->getText() == body) {
+                    for (size_t p = 0; p < paragraphs.size() && !d.paragraph; ++p)
+                        if (compare->compareRegionStarts(paragraphs[p], anchor) >= 0 &&
+                            compare->compareRegionEnds(paragraphs[p], anchor) <= 0)
+                            d.paragraph = int(p) + 1;
+                    if (views.is()) {
+                        const auto cursor = views->getViewCursor();
+                        cursor->gotoRange(anchor, false);
+                        d.page = Reference<css::text::XPageCursor>(cursor, UNO_QUERY_THROW)->getPage();
+                    }
                 }
             }
             if (Reference<css::text::XTextRange> text{object, UNO_QUERY}; text.is())
@@ -274,11 +345,15 @@ std::vector<DrawObjectInfo> DocReader::drawObjects()
             if (hasProperty(object, "CustomShapeGeometry")) {
                 for (const auto& value :
                      getProperty<css::uno::Sequence<css::beans::PropertyValue>>(object, "CustomShapeGeometry"))
-                    if (value.Name == "Type") d.fontworkType = toQString(value.Value.get<rtl::OUString>());
+                    if (value.Name == "Type") d.customShapeType = toQString(value.Value.get<rtl::OUString>());
             }
+            if (hasProperty(object, "CharFontName"))
+                d.font = toQString(getProperty<rtl::OUString>(object, "CharFontName"));
             if (hasProperty(object, "TextBox")) d.textBox = getProperty<bool>(object, "TextBox");
+            // Imported text frames carry a white fill that is fully transparent.
             if (hasProperty(object, "FillStyle") &&
-                getProperty<css::drawing::FillStyle>(object, "FillStyle") == css::drawing::FillStyle_SOLID)
+                getProperty<css::drawing::FillStyle>(object, "FillStyle") == css::drawing::FillStyle_SOLID &&
+                getProperty<sal_Int16>(object, "FillTransparence") < 100)
                 d.fill = QColor::fromRgb(QRgb(getProperty<sal_Int32>(object, "FillColor")));
             if (hasProperty(object, "Opaque")) d.opaque = getProperty<bool>(object, "Opaque");
             result.push_back(d);
@@ -289,46 +364,51 @@ std::vector<DrawObjectInfo> DocReader::drawObjects()
 
 QString DocReader::dump()
 {
+    const auto inlineList = [](const QStringList& objects) {
+        return objects.isEmpty() ? QString() : QStringLiteral(", inline: ") + objects.join(QStringLiteral(", "));
+    };
     QString out;
     const QSize size = pageSize();
-    out += QStringLiteral("page %1 x %2, %3 page(s), template %4\n")
+    out += QStringLiteral("%1: page %2 x %3, %4 page(s), template %5\n")
+               .arg(filterName())
                .arg(size.width())
                .arg(size.height())
                .arg(pageCount())
                .arg(quoted(templateName()));
     int n = 0;
-    for (const auto& p : paragraphs())
-        out += QStringLiteral("paragraph %1%2: %3%4\n")
-                   .arg(++n)
-                   .arg(p.pageBreakBefore ? QStringLiteral(" (new page)") : QString())
-                   .arg(quoted(p.text))
-                   .arg(p.inlineObjects.isEmpty() ? QString() : QStringLiteral(" inline: ") + p.inlineObjects.join(", "));
-    for (const auto& b : bookmarks())
-        out += QStringLiteral("bookmark %1 in %2%3%4\n")
-                   .arg(quoted(b.name), quoted(b.where))
-                   .arg(b.collapsed ? QStringLiteral(", collapsed") : QString())
-                   .arg(b.atStart ? QStringLiteral(", at start") : QString());
-    for (const auto& f : frames())
-        out += QStringLiteral("frame %1: %2 x %3%4, anchored %5, text %6\n")
-                   .arg(quoted(f.name))
-                   .arg(f.size.width())
-                   .arg(f.size.height())
-                   .arg(f.automaticHeight ? QStringLiteral(" (automatic height)") : QString())
+    for (const auto& p : paragraphs()) {
+        out += QStringLiteral("paragraph %1%2: %3 (%4 %5pt").arg(++n).arg(p.pageBreakBefore ? " (new page)" : "")
+                   .arg(quoted(p.text), p.font).arg(p.points);
+        if (p.bold) out += QStringLiteral(" bold");
+        if (p.color.isValid()) out += QLatin1Char(' ') + p.color.name();
+        if (p.centred) out += QStringLiteral(" centred");
+        out += QLatin1Char(')') + inlineList(p.inlineObjects) + QLatin1Char('\n');
+    }
+    for (const auto& b : bookmarks()) {
+        out += QStringLiteral("bookmark %1 in %2").arg(quoted(b.name), quoted(b.where));
+        if (b.collapsed) out += QStringLiteral(", collapsed");
+        if (b.atStart) out += QStringLiteral(", at start");
+        out += QLatin1Char('\n');
+    }
+    for (const auto& f : frames()) {
+        out += QStringLiteral("frame %1: %2 x %3%4, anchored %5, text %6")
+                   .arg(quoted(f.name)).arg(f.size.width()).arg(f.size.height())
+                   .arg(f.automaticHeight ? " (automatic height)" : "")
                    .arg(f.anchorType, quoted(f.text));
-    for (const auto& d : drawObjects())
-        out += QStringLiteral("object %1 %2 %3: at %4,%5 size %6 x %7, anchored %8 on page %9, text %10%11%12%13%14\n")
+        out += inlineList(f.inlineObjects) + QLatin1Char('\n');
+    }
+    for (const auto& d : drawObjects()) {
+        out += QStringLiteral("object %1 %2 %3: at %4,%5 size %6 x %7, anchored %8 in paragraph %9 on page %10")
                    .arg(d.implementation, d.shapeType, quoted(d.name))
-                   .arg(d.area.x())
-                   .arg(d.area.y())
-                   .arg(d.area.width())
-                   .arg(d.area.height())
-                   .arg(d.anchorType)
-                   .arg(d.page)
-                   .arg(quoted(d.text))
-                   .arg(d.fontworkType.isEmpty() ? QString() : QStringLiteral(", ") + d.fontworkType)
-                   .arg(d.textBox ? QStringLiteral(", text box") : QString())
-                   .arg(d.fill.isValid() ? QStringLiteral(", fill ") + d.fill.name() : QString())
-                   .arg(d.opaque ? QString() : QStringLiteral(", behind text"));
+                   .arg(d.area.x()).arg(d.area.y()).arg(d.area.width()).arg(d.area.height())
+                   .arg(d.anchorType).arg(d.paragraph).arg(d.page);
+        if (!d.text.isEmpty()) out += QStringLiteral(", text ") + quoted(d.text);
+        if (!d.customShapeType.isEmpty()) out += QStringLiteral(", %1 in %2").arg(d.customShapeType, d.font);
+        if (d.textBox) out += QStringLiteral(", text box");
+        if (d.fill.isValid()) out += QStringLiteral(", fill ") + d.fill.name();
+        if (!d.opaque) out += QStringLiteral(", behind text");
+        out += QLatin1Char('\n');
+    }
     return out;
 }
 

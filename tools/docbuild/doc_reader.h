@@ -23,6 +23,12 @@ using engine::lo::OfficeSession;
 
 struct ParagraphInfo {
     QString text;
+    // The look of its first text portion (or of the paragraph when empty).
+    QString font;
+    double points = 0;
+    bool bold = false;
+    QColor color;  // invalid: automatic
+    bool centred = false;
     // Implementation names of the objects anchored as characters in it, in
     // order ("SwXTextGraphicObject", ...).
     QStringList inlineObjects;
@@ -43,20 +49,24 @@ struct FrameInfo {
     bool automaticHeight = false;
     QString text;
     QString anchorType;
+    QStringList inlineObjects;  // as in ParagraphInfo, over all its paragraphs
 };
 
 // One object of the draw page (text frames and pictures are on it too).
 struct DrawObjectInfo {
     QString implementation;  // "SwXShape", "SwXTextFrame", "SwXTextGraphicObject", ...
+    QStringList services;    // XServiceInfo::getSupportedServiceNames
     QString shapeType;       // XShapeDescriptor, e.g. "com.sun.star.drawing.CustomShape"
     QString name;
     QRect area;              // position and size, 1/100 mm
     QString anchorType;      // "page", "paragraph", "character", "as character", "frame"
     int page = 0;            // the anchor's page
+    int paragraph = 0;       // the body paragraph holding the anchor, from 1; 0: none
     QString text;            // the object's own text, if it has one
-    QString fontworkType;    // custom shapes: the geometry's Type, e.g. "fontwork-plain-text"
+    QString customShapeType; // the geometry's Type: "rectangle", "fontwork-plain-text", ...
+    QString font;            // of the object's own text
     bool textBox = false;    // a drawing shape with a text box
-    QColor fill;             // invalid: no solid fill
+    QColor fill;             // invalid: no solid, visible fill
     bool opaque = true;      // false: behind the text
 };
 
@@ -72,6 +82,8 @@ public:
     QSize pageSize();
     int pageCount();
     QString templateName();
+    // The import filter the office chose ("MS Word 97", "MS Word 97 Vorlage").
+    QString filterName();
     std::vector<ParagraphInfo> paragraphs();
     std::vector<BookmarkInfo> bookmarks();
     std::vector<FrameInfo> frames();

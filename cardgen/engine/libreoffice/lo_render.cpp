@@ -29,9 +29,8 @@ using css::uno::Any;
 using css::uno::Reference;
 using css::uno::Sequence;
 
-// Collects what the office writes. Called back over the bridge on the thread
-// waiting in storeToURL, so it needs no lock; the office's PDF filter writes
-// its finished file in chunks of some tens of kilobytes.
+// Collects what the office writes. The bridge calls it back on the thread
+// waiting in storeToURL, so it needs no lock.
 // (The SDK here ships implbase1, not the variadic implbase.)
 class ByteSink : public cppu::WeakImplHelper1<css::io::XOutputStream> {
 public:
@@ -102,7 +101,13 @@ QImage RenderPdf(const QByteArray& pdf, double dpi)
     int height = 0;
     for (int i = 0; i < doc->numPages(); ++i) {
         const std::unique_ptr<Poppler::Page> page = doc->page(i);
-        QImage image = page ? page->renderToImage(dpi, dpi) : QImage();
+        if (!page) throw EngineError(errtext::kAutomationError);
+        // A page past 1 GiB of pixels is refused before the renderer asks
+        // for the memory (and before its allocation failures are ours).
+        const QSizeF points = page->pageSizeF();
+        if (points.width() * dpi / 72 * points.height() * dpi / 72 > double(1 << 28))
+            throw EngineError(errtext::kAutomationError);
+        QImage image = page->renderToImage(dpi, dpi);
         if (image.isNull() || width > std::numeric_limits<int>::max() - image.width())
             throw EngineError(errtext::kAutomationError);
         width += image.width();
@@ -117,11 +122,12 @@ QImage RenderPdf(const QByteArray& pdf, double dpi)
     } else {
         picture = QImage(width, height, QImage::Format_RGB32);
         if (picture.isNull()) throw EngineError(errtext::kAutomationError);
-        picture.fill(Qt::white);
         QPainter painter(&picture);
         int x = 0;
         for (QImage& page : pages) {
             painter.drawImage(x, 0, page);
+            // Only below a shorter page is there anything to whiten.
+            painter.fillRect(x, page.height(), page.width(), height - page.height(), Qt::white);
             x += page.width();
             page = QImage();  // the next page's memory, at high resolutions
         }

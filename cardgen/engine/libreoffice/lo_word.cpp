@@ -4,6 +4,7 @@
 #include "libreoffice/uno_strings.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -46,6 +47,7 @@
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/view/XViewCursor.hpp>
 #include <osl/file.hxx>
 
 #include <algorithm>
@@ -101,6 +103,16 @@ rtl::OUString O(const std::u16string& s)
 std::u16string U(const rtl::OUString& s)
 {
     return std::u16string(reinterpret_cast<const char16_t*>(s.getStr()), size_t(s.getLength()));
+}
+
+Sequence<css::beans::PropertyValue> Props(std::initializer_list<css::beans::PropertyValue> list)
+{
+    return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
+}
+
+Reference<text::XTextRange> AsRange(const Reference<text::XTextCursor>& cursor)
+{
+    return Reference<text::XTextRange>(cursor.get());
 }
 
 template <class T>
@@ -197,7 +209,12 @@ Reference<text::XTextFrame> FrameOf(const Reference<css::lang::XComponent>& doc,
 std::vector<Reference<css::drawing::XShape>> DrawShapes(const Reference<css::lang::XComponent>& doc)
 {
     std::vector<Reference<css::drawing::XShape>> shapes;
+    // Marked deprecated in favour of a multi-page interface that Writer, with
+    // its single draw page, does not offer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     const auto page = Reference<css::drawing::XDrawPageSupplier>(doc, UNO_QUERY_THROW)->getDrawPage();
+#pragma GCC diagnostic pop
     for (sal_Int32 i = 0; i < page->getCount(); ++i) {
         Reference<css::drawing::XShape> shape(page->getByIndex(i), UNO_QUERY);
         if (shape.is() && !Reference<text::XTextFrame>(shape, UNO_QUERY).is()) shapes.push_back(shape);
@@ -212,6 +229,37 @@ Reference<css::drawing::XShape> DrawShapeNamed(const Reference<css::lang::XCompo
         if (named.is() && named->getName() == name) return shape;
     }
     return {};
+}
+
+sal_Int32 IntProperty(const Reference<css::uno::XInterface>& object, const char* name)
+{
+    Reference<css::beans::XPropertySet> props(object, UNO_QUERY);
+    sal_Int32 v = 0;
+    if (props.is() && props->getPropertySetInfo()->hasPropertyByName(rtl::OUString::createFromAscii(name)))
+        props->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= v;
+    return v;
+}
+
+// The drawing shape a text box came with: at the same place, unnamed (a box
+// with text) or bearing the box's name (an empty one).
+Reference<css::drawing::XShape> CompanionOf(const Reference<css::lang::XComponent>& doc,
+                                            const Reference<text::XTextFrame>& frame, const rtl::OUString& name)
+{
+    const sal_Int32 x = IntProperty(frame, "HoriOrientPosition"), y = IntProperty(frame, "VertOrientPosition");
+    Reference<css::drawing::XShape> best;
+    sal_Int32 bestDistance = 50;  // a few hundredths of a millimetre: the import's rounding
+    for (const auto& shape : DrawShapes(doc)) {
+        Reference<css::container::XNamed> named(shape, UNO_QUERY);
+        const rtl::OUString shapeName = named.is() ? named->getName() : rtl::OUString();
+        if (!shapeName.isEmpty() && shapeName != name) continue;
+        const sal_Int32 d = std::abs(IntProperty(shape, "HoriOrientPosition") - x) +
+                            std::abs(IntProperty(shape, "VertOrientPosition") - y);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = shape;
+        }
+    }
+    return best;
 }
 
 // Gives each text box that holds a naming bookmark its name back, and the
@@ -235,7 +283,7 @@ void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc)
             named->setName(old);
             continue;
         }
-        if (const auto shape = DrawShapeNamed(doc, name); shape.is()) {
+        if (const auto shape = CompanionOf(doc, frame, name); shape.is()) {
             Reference<css::beans::XPropertySet> props(frame, UNO_QUERY_THROW);
             const css::awt::Size size = shape->getSize();
             props->setPropertyValue("SizeType", Any(sal_Int16(text::SizeType::FIX)));
@@ -427,7 +475,7 @@ public:
                                     sal_Int32(photo.bytes.size()));
             auto stream = css::io::SequenceInputStream::createStreamFromSequence(ctx, data);
             auto provider = css::graphic::GraphicProvider::create(ctx);
-            Sequence<css::beans::PropertyValue> query{Prop("InputStream", stream)};
+            const auto query = Props({Prop("InputStream", stream)});
             Reference<css::graphic::XGraphic> graphic = provider->queryGraphic(query);
             if (!graphic.is()) throw EngineError(errtext::kNotAPicture);
 
@@ -440,7 +488,7 @@ public:
             const css::awt::Size size = FitPhoto(photo, RoomFor(doc, entry->sel));
             props->setPropertyValue("Width", Any(size.Width));
             props->setPropertyValue("Height", Any(size.Height));
-            cursor->getText()->insertTextContent(cursor, picture, !cursor->isCollapsed());
+            cursor->getText()->insertTextContent(AsRange(cursor), picture, !cursor->isCollapsed());
             cursor->collapseToEnd();
         });
         return {};
@@ -734,11 +782,19 @@ public:
     {
         const QString path = NeedArg(args, 0, u"FileName").toQString();
         const auto doc = Live(entry_);
+        // The office would make missing folders; Word does not, and a typo
+        // in a folder name should not scatter folders about.
+        const QFileInfo target(path);
+        // Nor may the office meet a folder it cannot write: it would wait on
+        // an error box nobody sees.
+        const QFileInfo folder(target.absolutePath());
+        if (path.isEmpty() || !folder.isDir() || !folder.isWritable() || target.isDir() ||
+            (target.exists() && !target.isWritable()))
+            throw EngineError(errtext::kCannotSave);
         const rtl::OUString url = FileUrl(path);
         call([&] {
             Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
-            Sequence<css::beans::PropertyValue> props{Prop("FilterName", rtl::OUString("MS Word 97")),
-                                                      Prop("Overwrite", true)};
+            const auto props = Props({Prop("FilterName", rtl::OUString("MS Word 97")), Prop("Overwrite", true)});
             try {
                 storable->storeAsURL(url, props);
             } catch (const css::io::IOException&) {
@@ -805,12 +861,12 @@ public:
         auto entry = std::make_shared<DocEntry>();
         entry->doc = call([&] {
             Reference<css::frame::XComponentLoader> loader(state_->session->desktop(), UNO_QUERY_THROW);
-            Sequence<css::beans::PropertyValue> props{
+            const auto props = Props({
                 Prop("Hidden", true),
                 Prop("ReadOnly", bool(readOnly && readOnly->toBool())),
                 Prop("MacroExecutionMode", sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE)),
                 Prop("AsTemplate", false),
-            };
+            });
             Reference<css::lang::XComponent> doc;
             try {
                 doc = loader->loadComponentFromURL(url, "_blank", 0, props);
@@ -897,7 +953,7 @@ Value WordSelection::moveDown(InvokeKind, const Args& args)
         Reference<text::XTextViewCursor> view = views->getViewCursor();
         view->gotoRange(cursor->getStart(), false);
         if (extend) view->gotoRange(cursor->getEnd(), true);
-        view->goDown(count, extend);
+        Reference<css::view::XViewCursor>(view, UNO_QUERY_THROW)->goDown(sal_Int16(std::clamp(count, 0, 32767)), extend);
         Reference<text::XTextCursor> moved = view->getText()->createTextCursorByRange(view->getStart());
         if (extend) moved->gotoRange(view->getEnd(), true);
         entry->sel.cursor = moved;
@@ -928,7 +984,7 @@ Value WordSelection::typeText(InvokeKind, const Args& args)
     const std::u16string value = NeedArg(args, 0, u"Text").toString();
     auto [entry, cursor] = textSelection();
     call([&] {
-        cursor->getText()->insertString(cursor, O(value), !cursor->isCollapsed());
+        cursor->getText()->insertString(AsRange(cursor), O(value), !cursor->isCollapsed());
         cursor->collapseToEnd();
     });
     return {};
@@ -938,7 +994,7 @@ Value WordSelection::typeParagraph(InvokeKind, const Args&)
 {
     auto [entry, cursor] = textSelection();
     call([&] {
-        cursor->getText()->insertControlCharacter(cursor, text::ControlCharacter::PARAGRAPH_BREAK,
+        cursor->getText()->insertControlCharacter(AsRange(cursor), text::ControlCharacter::PARAGRAPH_BREAK,
                                                   !cursor->isCollapsed());
         cursor->collapseToEnd();
     });

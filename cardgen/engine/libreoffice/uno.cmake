@@ -34,6 +34,7 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.util.CloseVetoException
   com.sun.star.util.XCloseable
   com.sun.star.util.XModifiable
+  com.sun.star.view.XViewCursor
   com.sun.star.uno.XComponentContext
   com.sun.star.uno.RuntimeException
   com.sun.star.lang.DisposedException
