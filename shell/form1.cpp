@@ -1,6 +1,8 @@
 #include "form1.h"
 
 #include "availability.h"
+#include "form2.h"
+#include "page_export.h"
 #include "config.h"
 #include "errors.h"
 #include "files.h"
@@ -121,6 +123,7 @@ void Form1::buildControls()
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     for (int i = 0; i < 6; ++i)
         connect(Option1[i], &QRadioButton::toggled, this, [this, i] { Option1_Click(i); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
@@ -216,7 +219,7 @@ QRadioButton* Form1::Option1At(int index) const
     return Option1[size_t(index)];
 }
 
-int Form1::DesignIndex() const
+int Form1::DesignIndex()
 {
     int design = 0;
     for (int i = 0; i < int(Option1.size()); ++i)
@@ -282,6 +285,79 @@ void Form1::PushButton3_Click()
     Steps s(*svc_.modal, kForm, QStringLiteral("PushButton3_Click"));
     s(100, [&] { txtSubjectPic->setText(JoinPath(svc_.appFolder, QStringLiteral("Samples/sample1.jpg"))); });
     s(102, [&] { Text1->setText(QStringLiteral("Dude!")); });
+}
+
+namespace {
+// The preview window as the run sees it; the first reference creates it.
+class PreviewPort : public RunPreview {
+public:
+    explicit PreviewPort(Form1& main) : main_(main) {}
+    void SetPicture(const QImage& picture) override { main_.Preview().SetPicture(picture); }
+    void SetWordFile(const QString& path) override { main_.Preview().mWordFile = path; }
+    void Show() override { main_.Preview().show(); }
+
+private:
+    Form1& main_;
+};
+
+// The preview's viewport, inside its sunken border: the card picture's
+// natural size is made to fit it.
+const QSize kPreviewViewportTwips(9330 - 60, 7425 - 60);
+}  // namespace
+
+Form1::~Form1() = default;
+
+void Form1::PushButton6_Click()
+{
+    // Clicks made while the run blocks the window find the button disabled
+    // (and the run still busy): they start no second card.
+    PushButton6->setEnabled(false);
+    PreviewPort preview(*this);
+    GenerationRun run(*svc_.engine, *svc_.modal, *this, preview, appTitle_,
+                      svc_.cardDigit ? svc_.cardDigit : std::function<int()>(RandomDigit));
+    run.PushButton6_Click(mBusy);
+    PushButton6->setEnabled(true);
+}
+
+void Form1::SaveDocAsJPG(const QString& inFile)
+{
+    marigal::SaveDocAsJPG(*svc_.engine, *svc_.modal, inFile, PictureFit{kPreviewViewportTwips, ScreenDpi()});
+}
+
+Form2& Form1::Preview()
+{
+    if (!form2_) {
+        Form2Services services;
+        services.modal = svc_.modal;
+        services.appFolder = svc_.appFolder;
+        services.showMainWindow = [this] { show(); };
+        services.endApplication = svc_.endApplication;
+        form2_ = std::make_unique<Form2>(services);
+        form2_->Form_Load();
+    }
+    return *form2_;
+}
+
+QString Form1::PhotoPath()
+{
+    return txtSubjectPic->text();
+}
+
+QString Form1::Message()
+{
+    return Text1->text();
+}
+
+void Form1::SetPointer(MousePointer pointer)
+{
+    setMousePointer(pointer);
+    // Shown before the long calls that follow block the window.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Form1::DrainInput()
+{
+    QCoreApplication::processEvents();
 }
 
 void Form1::Form_Unload()

@@ -6,11 +6,13 @@
 #include "look.h"
 #include "modal.h"
 #include "pointer.h"
+#include "generation_run.h"
 #include "settings.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <functional>
 #include <optional>
 
@@ -32,12 +34,16 @@ struct Form1Services {
     std::function<int()> drawMakerSite;                 // 1..100
     std::function<void(const QString&)> openUrl;        // the maker's site
     std::function<void()> endApplication;               // ends the program at once
+    std::function<int()> cardDigit;                     // card name digits; empty: random
 };
 
-class Form1 : public QWidget {
+class Form2;
+
+class Form1 : public QWidget, public RunWindow {
     Q_OBJECT
 public:
     explicit Form1(Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Start-up, before the window is first shown.
     void Form_Load();
@@ -52,7 +58,7 @@ public:
     // The option at `index`; raises for an index outside 0..5.
     QRadioButton* Option1At(int index) const;
     // The index of the selected design: the last selected option, or 0.
-    int DesignIndex() const;
+    int DesignIndex() override;
 
     // Handlers.
     void Text1_Change();
@@ -82,6 +88,21 @@ public:
     CommonDialog CommonDialog1;
     SkinFramework SkinFramework1;
 
+    // The start button: the generation run.
+    void PushButton6_Click();
+    // Renders the card document to the working folder's "temp.bmp".
+    void SaveDocAsJPG(const QString& inFile) override;
+    // The preview window; the first reference creates it.
+    Form2& Preview();
+    bool PreviewLoaded() const { return form2_ != nullptr; }
+
+    // The main window as the generation run sees it.
+    QString PhotoPath() override;
+    QString Message() override;
+    void SetPointer(MousePointer pointer) override;
+    void Hide() override { hide(); }
+    void DrainInput() override;
+
     bool mBusy = false;
 
 protected:
@@ -94,6 +115,7 @@ private:
     void showPicture(const QString& path);
 
     Form1Services svc_;
+    std::unique_ptr<Form2> form2_;
     MousePointer pointer_ = MousePointer::Default;
     std::optional<QCursor> hand_;
     QString appTitle_;

@@ -55,6 +55,7 @@ inline constexpr std::u16string_view kCannotSave =
 inline constexpr std::u16string_view kPictureNotFound = u"The picture file could not be found.";
 inline constexpr std::u16string_view kNotAPicture = u"Word cannot insert this file: it is not a picture.";
 inline constexpr std::u16string_view kNoTextFrame = u"This object has no text frame.";
+inline constexpr std::u16string_view kNotWordArt = u"This member can only be accessed for a WordArt object.";
 inline constexpr std::u16string_view kArgumentNotOptional = u"Argument not optional";
 inline constexpr std::u16string_view kValueOutOfRange = u"Value out of range";
 inline constexpr std::u16string_view kObjectDeleted = u"Object has been deleted.";

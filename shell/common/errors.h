@@ -26,6 +26,11 @@ inline const QString kPermissionDenied = QStringLiteral("Permission denied");
 inline const QString kDiskFull = QStringLiteral("Disk full");
 inline const QString kDeviceIo = QStringLiteral("Device I/O error");
 inline const QString kUnknown = QStringLiteral("Application-defined or object-defined error");
+inline const QString kSubscriptOutOfRange = QStringLiteral("Subscript out of range");
+inline QString noSuchResource(int id)
+{
+    return QStringLiteral("Resource with identifier '%1' not found").arg(id);
+}
 inline QString noSuchControl(int index)
 {
     return QStringLiteral("Control array element '%1' doesn't exist").arg(index);

@@ -23,12 +23,15 @@ public:
         }
         owner_.calls_->append(line);
         if (auto it = owner_.failures_.find(line); it != owner_.failures_.end()) throw EngineError(it->second);
+        if (owner_.onCall) owner_.onCall(line, args);
         if (application_ && kind == InvokeKind::Method && member == QStringLiteral("Quit") && path_.isEmpty()) {
             quit_ = true;
             --*owner_.running_;
         }
+        // Whatever a get or a method returns is an object named after the call.
         if (kind == InvokeKind::PropertyGet)
             return Value::object(std::make_shared<FakeDispatch>(owner_, target + ArgList(own, false), false));
+        if (kind == InvokeKind::Method) return Value::object(std::make_shared<FakeDispatch>(owner_, line, false));
         return {};
     }
 

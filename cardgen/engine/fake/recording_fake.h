@@ -7,6 +7,9 @@
 //   put:    DisplayAlerts = False
 //   named:  ...InlineShapes.AddPicture(filename:="a.jpg", LinkToFile:=False, SaveWithDocument:=True)
 //
+// A method's result is an object named after its call, so a document opened
+// by Documents.Open(...) records its own calls as `Documents.Open(...).SaveAs(...)`.
+//
 // Numbers show their width (`4%` 16-bit, `5&` 32-bit) and a string passed by
 // reference is marked `&"..."`, so a test sees the argument kinds too.
 
@@ -14,6 +17,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -27,6 +31,10 @@ public:
     bool failCreate = false;
     // A call whose line equals `line` raises EngineError(description).
     void failOn(const QString& line, const QString& description) { failures_[line] = description; }
+
+    // Called after each recorded call that did not fail, to play the
+    // office's part where a test needs it (a file written by SaveAs, say).
+    std::function<void(const QString& line, const Args& args)> onCall;
 
     // Every recorded line, in order (create itself records `CreateObject("...")`).
     const QStringList& calls() const { return *calls_; }

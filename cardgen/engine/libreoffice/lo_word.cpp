@@ -667,10 +667,25 @@ private:
     Reference<text::XText> text_;
 };
 
+// A Fontwork shape: its geometry is one of the "fontwork-..." kinds.
+bool IsWordArt(const Reference<css::drawing::XShape>& shape)
+{
+    Reference<css::beans::XPropertySet> props(shape, UNO_QUERY);
+    if (!props.is() || !props->getPropertySetInfo()->hasPropertyByName("CustomShapeGeometry")) return false;
+    Sequence<css::beans::PropertyValue> geometry;
+    props->getPropertyValue("CustomShapeGeometry") >>= geometry;
+    for (const auto& p : geometry) {
+        rtl::OUString type;
+        if (p.Name == "Type" && (p.Value >>= type)) return type.startsWith("fontwork");
+    }
+    return false;
+}
+
 Value WordShape::textEffect(InvokeKind, const Args&)
 {
+    Live(entry_);
     Reference<text::XText> t(shape_, UNO_QUERY);
-    if (!shape_.is() || !t.is()) throw EngineError(errtext::kNoTextFrame);
+    if (frame_.is() || !t.is() || !call([&] { return IsWordArt(shape_); })) throw EngineError(errtext::kNotWordArt);
     return make<WordTextEffect>(entry_, t);
 }
 

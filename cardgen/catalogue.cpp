@@ -1,0 +1,38 @@
+#include "catalogue.h"
+
+#include "errors.h"
+#include "files.h"
+
+#include <QFile>
+
+namespace marigal {
+
+int DesignResourceId(int designIndex)
+{
+    static constexpr int kIds[kDesignCount] = {105, 101, 103, 104, 102, 106};
+    if (designIndex < 0 || designIndex >= kDesignCount) throw AppError(apperr::kSubscriptOutOfRange);
+    return kIds[designIndex];
+}
+
+QByteArray LoadResData(int id, const QString& type)
+{
+    QFile resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
+    if (!resource.open(QIODevice::ReadOnly)) throw AppError(apperr::noSuchResource(id));
+    return resource.readAll();
+}
+
+QString TemplatePath()
+{
+    return WorkPath(QStringLiteral("template.dot"));
+}
+
+engine::Object OpenTemplate(const engine::Object& word, const QString& path)
+{
+    using engine::Arg;
+    using engine::Value;
+    return engine::Object(word.obj(u"Documents")
+                              .call(u"Open", {Value::stringRef(path), Arg(u"ReadOnly", Value::boolean(true))})
+                              .toDispatch());
+}
+
+}  // namespace marigal

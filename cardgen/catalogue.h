@@ -1,0 +1,30 @@
+#pragma once
+// The six card designs the program carries, and how a run gets one onto disk
+// and open in the word processor.
+
+#include "object.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace marigal {
+
+inline constexpr int kDesignCount = 6;
+inline const QString kDesignResourceType = QStringLiteral("CUSTOM");
+
+// The resource holding a design: 0 -> 105, 1 -> 101, 2 -> 103, 3 -> 104,
+// 4 -> 102, 5 -> 106. Raises AppError for an index outside 0..5.
+int DesignResourceId(int designIndex);
+
+// A resource of the program, whole, exactly as stored. Raises AppError when
+// there is none of that id and type.
+QByteArray LoadResData(int id, const QString& type);
+
+// The working copy of the chosen design.
+QString TemplatePath();
+
+// Documents.Open(path, ReadOnly:=True) on a word processor application;
+// returns the document.
+engine::Object OpenTemplate(const engine::Object& word, const QString& path);
+
+}  // namespace marigal

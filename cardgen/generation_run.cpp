@@ -1,0 +1,108 @@
+#include "generation_run.h"
+
+#include "catalogue.h"
+#include "composition.h"
+#include "files.h"
+#include "page_export.h"
+#include "picture.h"
+#include "steps.h"
+
+#include <QRandomGenerator>
+
+#include <random>
+
+namespace marigal {
+
+using engine::Object;
+
+QString CardFileName(const std::function<int()>& digit)
+{
+    QString name = QStringLiteral("tamlor");
+    for (int i = 0; i < 8; ++i) name += QString::number(digit());
+    return name + QStringLiteral(".doc");
+}
+
+int RandomDigit()
+{
+    // Seeded once: re-seeding from a coarse clock before each digit would
+    // give the same digit eight times.
+    static std::mt19937 generator(QRandomGenerator::system()->generate());
+    return std::uniform_int_distribution<int>(1, 9)(generator);
+}
+
+void GenerationRun::PushButton6_Click(bool& busy)
+{
+    if (busy) return;  // 100: a click while a run is in progress changes nothing
+    Steps s(modal_, QStringLiteral("Form1"), QStringLiteral("PushButton6_Click"));
+    s(102, [&] { busy = true; });
+    s(104, [&] { window_.SetPointer(MousePointer::Hourglass); });
+    Object word, doc;
+    s(106, [&] { word = backend_.create(engine::kWordProgId); });
+    int design = 0;
+    s(108, [&] { design = window_.DesignIndex(); });
+
+    bool proceed = false;
+    s(114, [&] { proceed = design != 0 || FileExists(window_.PhotoPath()); });
+    if (!proceed) {
+        // Design 0 needs a photo.
+        s(330, [&] { window_.SetPointer(MousePointer::Default); });
+        s(332, [&] { modal_.message(QStringLiteral("No file."), appTitle_, MsgButtons::Ok, MsgIcon::None); });
+        s(332, [&] {
+            // Nothing else ends the instance started at 106; it must not be left running.
+            if (word) word.call(u"Quit");
+            word.release();
+        });
+        window_.DrainInput();
+        s(334, [&] { busy = false; });
+        return;
+    }
+
+    QByteArray bytes;
+    s(118 + 4 * design, [&] { bytes = LoadResData(DesignResourceId(design), kDesignResourceType); });
+    // The chosen design, always: whatever another run left or someone put there is replaced.
+    s(140, [&] { WriteBytesToFile(bytes, TemplatePath()); });
+    QString templatePath;
+    s(142, [&] { templatePath = TemplatePath(); });
+    s(144, [&] { doc = OpenTemplate(word, templatePath); });
+    QString message;
+    s(146, [&] { message = window_.Message(); });
+
+    Composer composer(word, s, [this] { return window_.PhotoPath(); });
+    bool withPhoto = false;
+    s(148, [&] { withPhoto = FileExists(window_.PhotoPath()); });
+    if (withPhoto) composer.PhotoPhase(design);
+    composer.MessagePhase(design, message);
+
+    QString card;
+    for (;;) {
+        QString name;
+        s(286, [&] { name = CardFileName(digit_); });
+        s(298, [&] { card = WorkPath(name); });
+        bool taken = false;
+        s(300, [&] { taken = FileExists(card); });
+        if (!taken) break;
+    }
+    s(302, [&] { doc.call(u"SaveAs", {engine::Value::stringRef(card)}); });
+    s(304, [&] { word.put(u"DisplayAlerts", engine::Value::boolean(false)); });
+    s(306, [&] { doc.call(u"Close"); });
+    s(308, [&] { word.call(u"Quit"); });
+    s(310, [&] { doc.release(); });
+    s(312, [&] { word.release(); });
+
+    // A card that was never written is no card: no picture, no preview.
+    const bool made = FileExists(card);
+    if (made) s(314, [&] { window_.SaveDocAsJPG(card); });
+    s(316, [&] { window_.SetPointer(MousePointer::Default); });
+    if (made) {
+        s(318, [&] { preview_.SetPicture(LoadPicture(PagePicturePath())); });
+        s(320, [&] { preview_.SetWordFile(card); });
+        s(322, [&] { preview_.Show(); });
+        s(324, [&] { window_.Hide(); });
+    }
+    s(326, [&] { RemoveFile(PagePicturePath()); });
+    s(328, [&] { RemoveFile(TemplatePath()); });
+    window_.DrainInput();
+    s(334, [&] { busy = false; });
+}
+
+}  // namespace marigal

@@ -1,0 +1,78 @@
+#include "page_export.h"
+
+#include "errors.h"
+#include "files.h"
+#include "steps.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImageWriter>
+
+#include <cmath>
+
+namespace marigal {
+
+using engine::Arg;
+using engine::Object;
+using engine::Value;
+
+QString PagePicturePath()
+{
+    return WorkPath(QStringLiteral("temp.bmp"));
+}
+
+QImage GetClipboardPicture(int /*format: any picture the clipboard offers*/)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return {};
+    QElapsedTimer clock;
+    clock.start();
+    for (int attempt = 0; attempt < 1000 && clock.elapsed() < 2000; ++attempt) {
+        const QImage picture = clipboard->image();
+        if (!picture.isNull()) return picture;
+    }
+    return {};
+}
+
+QImage FitPicture(const QImage& picture, const PictureFit& fit)
+{
+    if (picture.isNull() || fit.twips.isEmpty()) return picture;
+    // Natural size in screen pixels: the whole picture inside the viewport.
+    const double viewW = fit.twips.width() * fit.screenDpi / 1440.0;
+    const double viewH = fit.twips.height() * fit.screenDpi / 1440.0;
+    const double natural = std::min(viewW / picture.width(), viewH / picture.height());
+    QImage out = picture;
+    const double oversample = 4.0;
+    if (natural * oversample < 1.0) {
+        out = picture.scaled(std::max(1, int(std::lround(picture.width() * natural * oversample))),
+                             std::max(1, int(std::lround(picture.height() * natural * oversample))),
+                             Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    // Pixels per inch that make the natural size come out right.
+    const double dpi = fit.screenDpi * out.width() / (picture.width() * natural);
+    const int perMeter = int(std::lround(dpi / 0.0254));
+    out.setDotsPerMeterX(perMeter);
+    out.setDotsPerMeterY(perMeter);
+    return out;
+}
+
+void SaveDocAsJPG(engine::Backend& backend, Modal& modal, const QString& inFile, const PictureFit& fit)
+{
+    Steps s(modal, QStringLiteral("Form1"), QStringLiteral("SaveDocAsJPG"));
+    Object word, doc;
+    QImage picture;
+    s(116, [&] { word = backend.create(engine::kWordProgId); });
+    s(118, [&] { doc = Object(word.obj(u"Documents").call(u"Open", {Value::stringRef(inFile)}).toDispatch()); });
+    s(120, [&] { doc.obj(u"Range").call(u"CopyAsPicture"); });
+    s(122, [&] {
+        picture = GetClipboardPicture(0);
+        if (picture.isNull()) throw AppError(apperr::kInvalidPicture);
+        QImageWriter writer(PagePicturePath(), "bmp");
+        if (!writer.write(FitPicture(picture, fit))) throw AppError(apperr::kPermissionDenied);
+    });
+    s(124, [&] { word.obj(u"ActiveDocument").call(u"Close", {Arg(u"savechanges", Value::int16(0))}); });
+    s(126, [&] { word.call(u"Quit"); });
+}
+
+}  // namespace marigal

@@ -1,0 +1,407 @@
+#include "form2.h"
+
+#include "config.h"
+#include "errors.h"
+#include "files.h"
+#include "steps.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+#include <cmath>
+
+namespace marigal {
+
+namespace {
+const QString kForm = QStringLiteral("Form2");
+
+// The design size of the viewport, border included, in twips.
+constexpr int kViewportWidth = 9330;
+constexpr int kViewportHeight = 7425;
+
+QFont ControlFont()
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(9);
+    f.setBold(true);
+    return f;
+}
+
+// A move that a child left unhandled travels on to its parent; only a move
+// over the widget's own surface counts as a move over that widget.
+bool MovedOnItself(QWidget* w, QEvent* event)
+{
+    return w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
+}
+
+// Twips that need not be whole (a picture's natural size, a dragged offset).
+int PxF(double twips)
+{
+    return int(std::lround(twips * ScreenDpi() / 1440.0));
+}
+
+QLabel* NewPictureBox(QWidget* parent, const QString& name)
+{
+    auto* box = new QLabel(parent);
+    box->setObjectName(name);
+    box->setProperty(kControlKind, kPictureBox);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetBackColor(*box, Qt::white);
+    return box;
+}
+
+QScrollBar* NewScrollBar(QWidget* parent, const QString& name, Qt::Orientation orientation)
+{
+    auto* bar = new QScrollBar(orientation, parent);
+    bar->setObjectName(name);
+    bar->setRange(0, 32767);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    // The image follows the thumb only when it is let go.
+    bar->setTracking(false);
+    return bar;
+}
+}  // namespace
+
+// The painting and the pointer, lent to the zoom.
+class Form2::Surface : public ZoomSurface {
+public:
+    explicit Surface(Form2& form) : f_(form) {}
+
+    void PrepareImageBox() override { SetBackColor(*f_.Picture1, Qt::white); }
+
+    void CopyPictureToHidden() override
+    {
+        f_.zoomOriPicture_ = f_.picture1Picture_;
+        f_.zoomOriTwips_ = f_.naturalTwips_;
+    }
+
+    void ClearPicture() override
+    {
+        f_.picture1Picture_ = QImage();
+        f_.Picture1->clear();
+    }
+
+    void PaintFromHidden(int dstWidth, int dstHeight, int srcWidth, int srcHeight) override
+    {
+        const QImage& copy = f_.zoomOriPicture_;
+        if (copy.isNull() || f_.zoomOriTwips_.isEmpty()) throw AppError(apperr::kInvalidPicture);
+        // Twips of the picture to its pixels.
+        const double sx = copy.width() / f_.zoomOriTwips_.width();
+        const double sy = copy.height() / f_.zoomOriTwips_.height();
+        const QRect source(0, 0, qBound(1, int(std::lround(srcWidth * sx)), copy.width()),
+                           qBound(1, int(std::lround(srcHeight * sy)), copy.height()));
+        const QSize target(qMax(1, PxF(dstWidth)), qMax(1, PxF(dstHeight)));
+        // Always from the unscaled copy, so zooming back and forth loses nothing.
+        f_.Picture1->setPixmap(QPixmap::fromImage(
+            copy.copy(source).scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    }
+
+    void SetDefaultPointer() override { f_.setMousePointer(MousePointer::Default); }
+
+private:
+    Form2& f_;
+};
+
+Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(std::move(services))
+{
+    setObjectName(kForm);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Px(9840), Px(9390));
+    setFont(ControlFont());
+    buildControls();
+
+    const double twipsPerPixel = 1440.0 / ScreenDpi();
+    const float border = float(Picture2->frameWidth() * twipsPerPixel);
+    ViewportTwips viewport;
+    viewport.outerWidth = kViewportWidth;
+    viewport.outerHeight = kViewportHeight;
+    viewport.innerWidth = kViewportWidth - 2 * border;
+    viewport.innerHeight = kViewportHeight - 2 * border;
+    surface_ = std::make_unique<Surface>(*this);
+    zoom_ = std::make_unique<ZoomPan>(*svc_.modal, *surface_, viewport,
+                                      float(Zoom_Ori->frameWidth() * twipsPerPixel));
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildControls()
+{
+    // A sunken two-pixel border; the image box lives in the area inside it,
+    // which clips it.
+    Picture2 = new QFrame(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setProperty(kControlKind, kPictureBox);
+    Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture2->setLineWidth(2);
+    SetBackColor(*Picture2, Qt::white);
+    PlaceTwips(*Picture2, 120, 120, kViewportWidth, kViewportHeight);
+    viewArea_ = new QWidget(Picture2);
+    viewArea_->setObjectName(QStringLiteral("Picture2Area"));
+    viewArea_->setGeometry(Picture2->contentsRect());
+    SetBackColor(*viewArea_, Qt::white);
+
+    Picture1 = NewPictureBox(viewArea_, QStringLiteral("Picture1"));
+    Picture1->setGeometry(0, 0, 0, 0);
+
+    VScroll1 = NewScrollBar(this, QStringLiteral("VScroll1"), Qt::Vertical);
+    PlaceTwips(*VScroll1, 9450, 120, 255, 7425);
+    HScroll1 = NewScrollBar(this, QStringLiteral("HScroll1"), Qt::Horizontal);
+    PlaceTwips(*HScroll1, 120, 7545, 9330, 255);
+
+    Frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    PlaceTwips(*Frame1, 120, 7860, 9600, 855);
+    PushButton1 = NewPushButton(Frame1, QStringLiteral("PushButton1"), QStringLiteral("Zoom In"));
+    PlaceTwips(*PushButton1, 240, 300, 4440, 405);
+    PushButton2 = NewPushButton(Frame1, QStringLiteral("PushButton2"), QStringLiteral("Zoom Out"));
+    PlaceTwips(*PushButton2, 4800, 300, 4560, 405);
+
+    PushButton8 = NewPushButton(this, QStringLiteral("PushButton8"), QStringLiteral("< Back"));
+    PlaceTwips(*PushButton8, 120, 8850, 4680, 405);
+    PushButton6 = NewPushButton(this, QStringLiteral("PushButton6"), QStringLiteral("Save Results To Word File"));
+    PlaceTwips(*PushButton6, 4920, 8850, 4800, 405);
+
+    // Right of the client area and never shown: it holds the unscaled picture.
+    Zoom_Ori = NewPictureBox(this, QStringLiteral("Zoom_Ori"));
+    Zoom_Ori->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Zoom_Ori->setLineWidth(2);
+    PlaceTwips(*Zoom_Ori, 10320, 480, 735, 375);
+    Zoom_Ori->setVisible(false);
+
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(HScroll1, v); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(VScroll1, v); });
+
+    Picture1->installEventFilter(this);
+    setMouseTracking(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton8, PushButton6, Frame1}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+}
+
+void Form2::Form_Load()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("Form_Load"));
+    s(100, [&] { mPendingSetup = true; });
+    s(102, [&] { SetSystemColors(*this); });
+    s(104, [&] {
+        setWindowTitle(config::kProductTitle);
+        setWindowIcon(AppIcon());
+    });
+    const QString handPath = JoinPath(svc_.appFolder, QStringLiteral("HAND-M.CUR"));
+    bool handExists = false;
+    s(108, [&] { handExists = FileExists(handPath); });
+    if (handExists) s(110, [&] { hand_ = LoadCursorFile(handPath); });
+}
+
+QSizeF Form2::NaturalTwips(const QImage& picture)
+{
+    const auto dpi = [](int dotsPerMeter) { return dotsPerMeter > 0 ? dotsPerMeter * 0.0254 : 96.0; };
+    return {picture.width() / dpi(picture.dotsPerMeterX()) * 1440.0,
+            picture.height() / dpi(picture.dotsPerMeterY()) * 1440.0};
+}
+
+void Form2::SetPicture(const QImage& picture)
+{
+    picture1Picture_ = picture;
+    naturalTwips_ = NaturalTwips(picture);
+    // The image box sizes itself to the picture.
+    zoom_->PictureAssigned(float(naturalTwips_.width()), float(naturalTwips_.height()));
+    const QSize shown(qMax(1, PxF(naturalTwips_.width())), qMax(1, PxF(naturalTwips_.height())));
+    Picture1->setPixmap(QPixmap::fromImage(picture.size() == shown
+                                               ? picture
+                                               : picture.scaled(shown, Qt::IgnoreAspectRatio,
+                                                                Qt::SmoothTransformation)));
+    SyncFromZoom();
+}
+
+void Form2::setMousePointer(MousePointer p)
+{
+    if (p == pointer_ && testAttribute(Qt::WA_SetCursor)) return;
+    pointer_ = p;
+    setCursor(CursorFor(p, hand_));
+}
+
+void Form2::Form_Activate()
+{
+    // An error box closing activates the window again while this still runs.
+    if (activating_) return;
+    activating_ = true;
+    Steps s(*svc_.modal, kForm, QStringLiteral("Form_Activate"));
+    bool due = false;
+    s(100, [&] { due = mPendingSetup; });
+    if (due) {
+        zoom_->Prepare(s);
+        SyncFromZoom();
+    }
+    s(138, [&] { mPendingSetup = false; });
+    activating_ = false;
+}
+
+void Form2::Form_QueryUnload()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("Form_QueryUnload"));
+    s(100, [&] { RemoveFile(mWordFile); });
+    // Lets queued work such as painting run before the application ends.
+    s(102, [&] { QCoreApplication::processEvents(); });
+    s(104, [&] { QCoreApplication::processEvents(); });
+}
+
+void Form2::Form_Unload()
+{
+    if (svc_.endApplication) svc_.endApplication();
+}
+
+void Form2::PushButton1_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton1_Click"));
+    s(100, [&] { zoom_->ZoomStep(0); });
+    SyncFromZoom();
+}
+
+void Form2::PushButton2_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton2_Click"));
+    s(100, [&] { zoom_->ZoomStep(1); });
+    SyncFromZoom();
+}
+
+void Form2::PushButton8_Click()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PushButton8_Click"));
+    s(102, [&] { RemoveFile(mWordFile); });
+    s(104, [&] {
+        if (svc_.showMainWindow) svc_.showMainWindow();
+    });
+    s(106, [&] { hide(); });
+    // The next card handed over gets its own preparation.
+    mPendingSetup = true;
+}
+
+void Form2::PushButton6_Click()
+{
+}
+
+void Form2::SyncFromZoom()
+{
+    syncing_ = true;
+    const ZoomPan& z = *zoom_;
+    const TwipBox& box = z.imageBox;
+    Picture1->setGeometry(PxF(box.left), PxF(box.top), qMax(0, PxF(box.width)), qMax(0, PxF(box.height)));
+    const auto mirror = [](QScrollBar* bar, const ScrollBarModel& model) {
+        bar->setRange(model.Min(), model.Max());
+        bar->setValue(model.Value());
+        bar->setEnabled(model.Enabled());
+    };
+    mirror(HScroll1, z.HScroll1);
+    mirror(VScroll1, z.VScroll1);
+    if (z.hiddenCopy.width > 0 && z.hiddenCopy.height > 0)
+        Zoom_Ori->resize(PxF(z.hiddenCopy.width), PxF(z.hiddenCopy.height));
+    syncing_ = false;
+}
+
+void Form2::ScrollBarMoved(QScrollBar* bar, int value)
+{
+    if (syncing_) return;
+    // The bars' change handlers report nothing.
+    try {
+        if (bar == HScroll1) zoom_->ScrollHTo(value);
+        else zoom_->ScrollVTo(value);
+    } catch (const AppError&) {
+    }
+    SyncFromZoom();
+}
+
+float Form2::ToTwips(qreal pixels) const
+{
+    return float(pixels * 1440.0 / ScreenDpi());
+}
+
+void Form2::setVisible(bool visible)
+{
+    if (visible && !centred_) {
+        centred_ = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    QWidget::setVisible(visible);
+}
+
+bool Form2::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) Form_Activate();
+    return QWidget::event(event);
+}
+
+void Form2::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Without a window manager the activation may never be reported.
+    Form_Activate();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            const QPointF at = static_cast<QMouseEvent*>(event)->position();
+            zoom_->picture1_MouseDown(ToTwips(at.x()), ToTwips(at.y()));
+            return true;
+        }
+        case QEvent::MouseMove: {
+            const auto* move = static_cast<QMouseEvent*>(event);
+            zoom_->picture1_MouseMove(move->buttons() != Qt::NoButton, ToTwips(move->position().x()),
+                                      ToTwips(move->position().y()));
+            SyncFromZoom();
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            zoom_->Picture1_MouseUp();
+            SyncFromZoom();
+            return true;
+        default:
+            return QWidget::eventFilter(watched, event);
+        }
+    }
+    if (event->type() == QEvent::MouseMove) {
+        const bool button = watched == PushButton1 || watched == PushButton2 || watched == PushButton8 ||
+                            watched == PushButton6;
+        if (button) setMousePointer(PointerOverButton(pointer_));
+        else if (MovedOnItself(static_cast<QWidget*>(watched), event))
+            setMousePointer(PointerOverBackground(pointer_));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event)
+{
+    if (MovedOnItself(this, event)) setMousePointer(PointerOverBackground(pointer_));
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    event->accept();
+    Form_Unload();
+}
+
+}  // namespace marigal

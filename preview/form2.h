@@ -1,0 +1,122 @@
+#pragma once
+// The preview window: shows the rendered card, lets the user zoom and pan it,
+// save the card document, or go back to the main window. From the hand-over
+// on it owns the card document and deletes it on "< Back" and on closing.
+
+#include "look.h"
+#include "modal.h"
+#include "pointer.h"
+#include "zoom.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace marigal {
+
+// What the preview window needs from the outside world; tests pass their own.
+struct Form2Services {
+    Modal* modal = nullptr;
+    QString appFolder;
+    std::function<void()> showMainWindow;
+    std::function<void()> endApplication;  // ends the program at once
+};
+
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form2(Form2Services services, QWidget* parent = nullptr);
+    ~Form2() override;
+
+    // Once, when the window is created, before anything is handed over.
+    void Form_Load();
+
+    // The hand-over: the card's picture goes into the image box at its
+    // natural size (pixels / the resolution it records x 1440 twips).
+    void SetPicture(const QImage& picture);
+    // The natural size in twips of a picture, from the resolution it records
+    // (96 dots per inch when it records none).
+    static QSizeF NaturalTwips(const QImage& picture);
+
+    MousePointer mousePointer() const { return pointer_; }
+    void setMousePointer(MousePointer p);
+    const std::optional<QCursor>& handCursor() const { return hand_; }
+
+    // The zoom and pan state, in twips.
+    ZoomPan& zoom() { return *zoom_; }
+
+    // Handlers.
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton8_Click();
+
+    // The viewport's visible area, which clips the image box.
+    QWidget* ViewportArea() const { return viewArea_; }
+
+    // Controls, by their kind-and-number names.
+    QFrame* Picture2;
+    QLabel* Picture1;
+    QScrollBar* VScroll1;
+    QScrollBar* HScroll1;
+    QGroupBox* Frame1;
+    QPushButton* PushButton1;
+    QPushButton* PushButton2;
+    QPushButton* PushButton8;
+    QPushButton* PushButton6;
+    QLabel* Zoom_Ori;
+    CommonDialog CommonDialog1;
+
+    QString mWordFile;
+    bool mPendingSetup = false;
+
+public slots:
+    // "Save Results To Word File".
+    void PushButton6_Click();
+
+    // Centres the window on the screen the first time it is shown.
+    void setVisible(bool visible) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class Surface;
+
+    void buildControls();
+    // Puts the controls where the zoom state says they are.
+    void SyncFromZoom();
+    void ScrollBarMoved(QScrollBar* bar, int value);
+    float ToTwips(qreal pixels) const;
+
+    Form2Services svc_;
+    MousePointer pointer_ = MousePointer::Default;
+    std::optional<QCursor> hand_;
+    QWidget* viewArea_ = nullptr;
+    QImage picture1Picture_;  // the picture assigned to the image box
+    QImage zoomOriPicture_;   // the hidden, unscaled copy
+    QSizeF naturalTwips_;     // natural size of the image box's picture
+    QSizeF zoomOriTwips_;     // natural size of the hidden copy's picture
+    std::unique_ptr<Surface> surface_;
+    std::unique_ptr<ZoomPan> zoom_;
+    bool activating_ = false;
+    bool syncing_ = false;
+    bool centred_ = false;
+};
+
+}  // namespace marigal

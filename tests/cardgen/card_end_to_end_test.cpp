@@ -1,0 +1,155 @@
+// Making a real card of every design, with a photo and without, through a
+// real office: the saved card holds the message where the design puts it
+// and the photo, embedded, in every frame the design has for it.
+
+#include "catalogue.h"
+#include "doc_reader.h"
+#include "files.h"
+#include "generation_run.h"
+#include "libreoffice/office_session.h"
+#include "lo_backend.h"
+#include "page_export.h"
+#include "picture.h"
+#include "support/scripted_modal.h"
+#include "support/temp_env.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace marigal;
+
+namespace {
+
+const QColor kMagenta(230, 20, 200);
+const QString kMessage = QStringLiteral("Happy birthday, dear Ann!");
+
+struct Stand : RunWindow, RunPreview {
+    engine::Backend* backend = nullptr;
+    Modal* modal = nullptr;
+    int design = 0;
+    QString photo, card;
+    QImage picture;
+    bool shown = false;
+
+    int DesignIndex() override { return design; }
+    QString PhotoPath() override { return photo; }
+    QString Message() override { return kMessage; }
+    void SetPointer(MousePointer) override {}
+    void SaveDocAsJPG(const QString& inFile) override
+    {
+        marigal::SaveDocAsJPG(*backend, *modal, inFile, PictureFit{QSize(9300, 7400), 96});
+    }
+    void Hide() override {}
+    void DrainInput() override {}
+    void SetPicture(const QImage& p) override { picture = p; }
+    void SetWordFile(const QString& path) override { card = path; }
+    void Show() override { shown = true; }
+};
+
+int Count(const QString& haystack, const QString& needle)
+{
+    return int(haystack.count(needle));
+}
+
+// Photo pixels inside an area of the page (1/100 mm), in a picture of the
+// whole card whose pages stand side by side.
+int MagentaIn(const QImage& card, QSize page, int pageNo, QRect area)
+{
+    const double scale = card.height() / double(page.height());
+    const QRect px(int((area.x() + (pageNo - 1) * page.width()) * scale), int(area.y() * scale),
+                   int(area.width() * scale), int(area.height() * scale));
+    int n = 0;
+    for (int y = px.top(); y < px.bottom() && y < card.height(); y += 2)
+        for (int x = px.left(); x < px.right() && x < card.width(); x += 2) {
+            const QColor c = card.pixelColor(x, y);
+            n += std::abs(c.red() - kMagenta.red()) < 40 && std::abs(c.green() - kMagenta.green()) < 40 &&
+                 std::abs(c.blue() - kMagenta.blue()) < 40;
+        }
+    return n;
+}
+
+}  // namespace
+
+class CardEndToEnd : public ::testing::TestWithParam<int> {};
+
+TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
+{
+    const int design = GetParam();
+    QTemporaryDir temp;
+    ::chmod(QFile::encodeName(temp.path()).constData(), 0700);
+    test::ScopedEnv env("TEMP", temp.path().toLocal8Bit());
+    engine::LibreOfficeBackend backend;
+    test::ScriptedModal modal;
+    const int expectedMessages = (design == 1 || design == 3 || design == 4) ? 2 : 1;
+
+    for (bool withPhoto : {true, false}) {
+        SCOPED_TRACE(withPhoto ? "with a photo" : "without a photo");
+        Stand w;
+        w.backend = &backend;
+        w.modal = &modal;
+        w.design = design;
+        QTemporaryDir photos;
+        if (withPhoto) {
+            QImage photo(1200, 900, QImage::Format_RGB32);
+            photo.fill(kMagenta);
+            w.photo = photos.filePath("ann.jpg");
+            photo.save(w.photo, "JPG", 95);
+        }
+        bool busy = false;
+        GenerationRun run(backend, modal, w, w, "Marigal");
+        run.PushButton6_Click(busy);
+        if (design == 0 && !withPhoto) {
+            EXPECT_FALSE(w.shown);
+            EXPECT_EQ(modal.messages.back().text, "No file.");
+            continue;
+        }
+        EXPECT_TRUE(modal.errorBoxes().empty()) << modal.errorBoxes().front().toStdString();
+        ASSERT_TRUE(w.shown);
+        EXPECT_FALSE(w.picture.isNull());
+        EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files), QStringList{QFileInfo(w.card).fileName()});
+        photos.remove();  // the card must not need the photo file any more
+
+        auto session = engine::lo::OfficeSession::start({});
+        QString texts;
+        {
+            docbuild::DocReader card(*session, w.card);
+            for (const auto& p : card.paragraphs()) texts += p.text + '\n';
+            for (const auto& f : card.frames()) texts += f.text + '\n';
+            for (const auto& o : card.drawObjects()) texts += o.text + '\n';
+            if (design == 5) EXPECT_EQ(card.paragraphs().front().text, kMessage);
+        }
+        EXPECT_EQ(Count(texts, kMessage), expectedMessages) << texts.toStdString();
+
+        // The picture the preview got shows the photo in every frame for it.
+        const QImage picture = w.picture.convertToFormat(QImage::Format_RGB32);
+        QSize page;
+        std::vector<std::pair<int, QRect>> frames;
+        {
+            const QString design0 = temp.filePath("design.dot");
+            WriteBytesToFile(LoadResData(DesignResourceId(design), kDesignResourceType), design0);
+            docbuild::DocReader tmpl(*session, design0);
+            page = tmpl.pageSize();
+            for (const auto& o : tmpl.drawObjects())
+                for (const char* name : {"Rectangle 27", "Text Box 97", "Text Box 5", "Text Box 33", "Text Box 14",
+                                         "Text Box 15", "Text Box 16"})
+                    if (o.name == QLatin1String(name)) frames.push_back({o.page, o.area});
+            tmpl.close();
+            QFile::remove(design0);
+        }
+        session->quit();
+        if (design == 4) EXPECT_EQ(frames.size(), 3u);
+        for (const auto& [pageNo, area] : frames)
+            EXPECT_EQ(MagentaIn(picture, page, pageNo, area) > 50, withPhoto) << area.x() << "," << area.y();
+        if (design == 5) EXPECT_EQ(MagentaIn(picture, page, 1, QRect(QPoint(0, 0), page)) > 50, withPhoto);
+        RemoveFile(w.card);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDesign, CardEndToEnd, ::testing::Range(0, 6));
