@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "startup.h"
+
 #include "config.h"
 #include "errors.h"
 #include "files.h"
@@ -182,6 +184,7 @@ void Form2::buildControls()
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(HScroll1, v); });
     connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(VScroll1, v); });
 
@@ -294,6 +297,36 @@ void Form2::PushButton8_Click()
 
 void Form2::PushButton6_Click()
 {
+    Steps s(*svc_.modal, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click"));
+    bool failed = false;
+    auto step = [&](int line, const std::function<void()>& body) { failed |= !s(line, body); };
+    const QString title = ApplicationTitle(config::kProductTitle);
+    QString name;
+    MsgResult answer = MsgResult::Ok;  // none yet
+    step(106, [&] { CommonDialog1.FileName = QString(); });
+    step(108, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
+    step(110, [&] { CommonDialog1.Filter = QStringLiteral("Word Files (*.doc)|*.doc"); });
+    step(112, [&] { CommonDialog1.ShowSave(*svc_.modal); });
+    step(114, [&] { name = CommonDialog1.FileName; });
+    if (!name.isEmpty()) {
+        bool exists = false;
+        step(118, [&] { exists = FileExists(name); });
+        if (exists) {
+            step(120, [&] {
+                answer = svc_.modal->message(QStringLiteral("Are you sure you wish to overwrite ") + name +
+                                                 QStringLiteral(" ?"),
+                                             title, MsgButtons::YesNo, MsgIcon::None);
+            });
+            // The old file is replaced only by a complete copy (130), never
+            // deleted beforehand; the card document itself is never a target.
+            if (answer == MsgResult::Yes) step(124, [&] { RefuseSameFile(mWordFile, name); });
+        } else {
+            step(126, [&] { answer = MsgResult::Yes; });
+        }
+        if (answer == MsgResult::Yes && !failed) step(130, [&] { CopyFileReplacing(mWordFile, name); });
+    }
+    if (!failed)
+        step(132, [&] { svc_.modal->message(QStringLiteral("Done."), title, MsgButtons::Ok, MsgIcon::None); });
 }
 
 void Form2::SyncFromZoom()

@@ -61,6 +61,25 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
     if (!file.commit()) throw AppError(errno == ENOSPC ? apperr::kDiskFull : apperr::kPermissionDenied);
 }
 
+void RefuseSameFile(const QString& source, const QString& target)
+{
+    struct stat a {}, b {};
+    if (::stat(QFile::encodeName(source).constData(), &a) == 0 &&
+        ::stat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+        throw AppError(apperr::kPathFileAccess);
+}
+
+void CopyFileReplacing(const QString& source, const QString& target)
+{
+    RefuseSameFile(source, target);
+    QFile in(source);
+    if (!in.exists()) throw AppError(apperr::kFileNotFound);
+    if (!in.open(QIODevice::ReadOnly)) throw AppError(apperr::kPermissionDenied);
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) throw AppError(apperr::kDeviceIo);
+    WriteBytesToFile(bytes, target);
+}
+
 QString ApplicationFolder()
 {
     return QCoreApplication::applicationDirPath();

@@ -22,6 +22,15 @@ void RemoveFileByFso(const QString& path);
 // Raises AppError.
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
+// Raises AppError "Path/File access error" when the two paths name the same
+// file (through a link too): copying a file over itself would destroy it.
+void RefuseSameFile(const QString& source, const QString& target);
+
+// Copies `source` to `target`: the copy is written beside the target and
+// takes its place only when complete, so a failure leaves an existing target
+// as it was. Raises AppError.
+void CopyFileReplacing(const QString& source, const QString& target);
+
 // The folder of the executable.
 QString ApplicationFolder();
 
