@@ -30,21 +30,6 @@ const QString kForm = QStringLiteral("Form2");
 constexpr int kViewportWidth = 9330;
 constexpr int kViewportHeight = 7425;
 
-QFont ControlFont()
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(9);
-    f.setBold(true);
-    return f;
-}
-
-// A move that a child left unhandled travels on to its parent; only a move
-// over the widget's own surface counts as a move over that widget.
-bool MovedOnItself(QWidget* w, QEvent* event)
-{
-    return w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
-}
-
 // Twips that need not be whole (a picture's natural size, a dragged offset).
 int PxF(double twips)
 {
@@ -136,6 +121,12 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
 }
 
 Form2::~Form2() = default;
+
+QSize Form2::ViewportInnerTwips()
+{
+    const int border = int(std::lround(2 * 2 * 1440.0 / ScreenDpi()));  // the sunken frame: 2 px a side
+    return {kViewportWidth - border, kViewportHeight - border};
+}
 
 void Form2::buildControls()
 {

@@ -46,6 +46,9 @@ public:
     // The natural size in twips of a picture, from the resolution it records
     // (96 dots per inch when it records none).
     static QSizeF NaturalTwips(const QImage& picture);
+    // The viewport's visible area in twips, inside its sunken border: a card
+    // picture whose natural size fits it shows whole at zoom 1.0.
+    static QSize ViewportInnerTwips();
 
     MousePointer mousePointer() const { return pointer_; }
     void setMousePointer(MousePointer p);

@@ -29,21 +29,6 @@ const QString kPhotoTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to 
 const QString kPhotoFilter =
     QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|");
 
-QFont ControlFont()
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(9);
-    f.setBold(true);
-    return f;
-}
-
-// A move that a child left unhandled travels on to its parent; only a move
-// over the widget's own surface counts as a move over that widget.
-bool MovedOnItself(QWidget* w, QEvent* event)
-{
-    return w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
-}
-
 template <typename W, typename... A>
 W* Make(QWidget* parent, const QString& name, int l, int t, int w, int h, A&&... a)
 {
@@ -300,9 +285,6 @@ private:
     Form1& main_;
 };
 
-// The preview's viewport, inside its sunken border: the card picture's
-// natural size is made to fit it.
-const QSize kPreviewViewportTwips(9330 - 60, 7425 - 60);
 }  // namespace
 
 Form1::~Form1() = default;
@@ -321,7 +303,7 @@ void Form1::PushButton6_Click()
 
 void Form1::SaveDocAsJPG(const QString& inFile)
 {
-    marigal::SaveDocAsJPG(*svc_.engine, *svc_.modal, inFile, PictureFit{kPreviewViewportTwips, ScreenDpi()});
+    marigal::SaveDocAsJPG(*svc_.engine, *svc_.modal, inFile, PictureFit{Form2::ViewportInnerTwips(), ScreenDpi()});
 }
 
 Form2& Form1::Preview()

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -101,6 +102,19 @@ void PlaceTwips(QWidget& w, int left, int top, int width, int height)
     const double dpi = ScreenDpi();
     w.setGeometry(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(width, dpi),
                   TwipsToPixels(height, dpi));
+}
+
+QFont ControlFont()
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(9);
+    f.setBold(true);
+    return f;
+}
+
+bool MovedOnItself(QWidget* w, QEvent* event)
+{
+    return w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
 }
 
 QPushButton* NewPushButton(QWidget* parent, const QString& objectName, const QString& caption)

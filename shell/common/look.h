@@ -3,9 +3,11 @@
 // the small helpers that give a control its colour and its twip geometry.
 
 #include <QColor>
+#include <QFont>
 #include <QIcon>
 #include <QString>
 
+class QEvent;
 class QWidget;
 class QPushButton;
 
@@ -33,6 +35,13 @@ int TwipsToPixels(int twips, double dpi);
 double ScreenDpi();
 int Px(int twips);  // at the primary screen's DPI
 void PlaceTwips(QWidget& w, int left, int top, int width, int height);
+
+// The windows' font: Arial 9 pt bold (push buttons have their own).
+QFont ControlFont();
+
+// A move that a child left unhandled travels on to its parent; only a move
+// over the widget's own surface counts as a move over that widget.
+bool MovedOnItself(QWidget* w, QEvent* event);
 
 // A push button as the windows use them: Arial 11.25 pt bold on white.
 QPushButton* NewPushButton(QWidget* parent, const QString& objectName, const QString& caption);

@@ -123,7 +123,9 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
             for (const auto& p : card.paragraphs()) texts += p.text + '\n';
             for (const auto& f : card.frames()) texts += f.text + '\n';
             for (const auto& o : card.drawObjects()) texts += o.text + '\n';
-            if (design == 5) EXPECT_EQ(card.paragraphs().front().text, kMessage);
+            if (design == 5) {
+                EXPECT_EQ(card.paragraphs().front().text, kMessage);
+            }
         }
         EXPECT_EQ(Count(texts, kMessage), expectedMessages) << texts.toStdString();
 
@@ -144,10 +146,15 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
             QFile::remove(design0);
         }
         session->quit();
-        if (design == 4) EXPECT_EQ(frames.size(), 3u);
-        for (const auto& [pageNo, area] : frames)
+        if (design == 4) {
+            EXPECT_EQ(frames.size(), 3u);
+        }
+        for (const auto& [pageNo, area] : frames) {
             EXPECT_EQ(MagentaIn(picture, page, pageNo, area) > 50, withPhoto) << area.x() << "," << area.y();
-        if (design == 5) EXPECT_EQ(MagentaIn(picture, page, 1, QRect(QPoint(0, 0), page)) > 50, withPhoto);
+        }
+        if (design == 5) {
+            EXPECT_EQ(MagentaIn(picture, page, 1, QRect(QPoint(0, 0), page)) > 50, withPhoto);
+        }
         RemoveFile(w.card);
     }
 }
