@@ -21,7 +21,10 @@ SettingsStore::~SettingsStore() = default;
 QString SettingsStore::GetSetting(const QString& key, const QString& defaultValue) const
 {
     const QVariant v = settings_->value(key);
-    return v.isValid() ? v.toString() : defaultValue;
+    if (!v.isValid()) return defaultValue;
+    // A hand-edited value with an unquoted comma reads back as a list.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    return v.toString();
 }
 
 void SettingsStore::SaveSetting(const QString& key, const QString& value)

@@ -122,7 +122,9 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
             docbuild::DocReader card(*session, w.card);
             for (const auto& p : card.paragraphs()) texts += p.text + '\n';
             for (const auto& f : card.frames()) texts += f.text + '\n';
-            for (const auto& o : card.drawObjects()) texts += o.text + '\n';
+            // Text frames stand on the draw page too; count their text once.
+            for (const auto& o : card.drawObjects())
+                if (o.implementation != QLatin1String("SwXTextFrame")) texts += o.text + '\n';
             if (design == 5) {
                 EXPECT_EQ(card.paragraphs().front().text, kMessage);
             }
