@@ -245,7 +245,7 @@ TEST_F(RenderTest, OnePageAtItsSizeWithTheContentInPlaceAndTheDocumentUntouched)
 TEST_F(RenderTest, PagesStandSideBySideWithTheirTopsAligned)
 {
     newDocument(4, 3);
-    const uno::Reference<XPropertySet> inside = addPageBreak();
+    addPageBreak();
     addRectangle(1, 1, 1, 2, 1, kNavy);
     addRectangle(2, 0.5, 0.5, 1, 1, kRed);
     setUnmodified();
@@ -262,11 +262,15 @@ TEST_F(RenderTest, PagesStandSideBySideWithTheirTopsAligned)
     EXPECT_TRUE(isWhite(pixel(picture, 4.01, 1.5, dpi)));
     EXPECT_FALSE(modified());
 
-    // The inside on a smaller page: it sits at the top, white below it.
+    // The inside on a smaller page: it sits at the top, white below it. A
+    // document of its own, its pages set before anything is drawn.
+    newDocument(4, 3);
+    const uno::Reference<XPropertySet> small = addPageBreak();
     session_->call([&] {
         setPage(pageStyle("Small"), 2, 2, 0.25);
-        set(inside, "PageDescName", uno::Any(OUString("Small")));
+        set(small, "PageDescName", uno::Any(OUString("Small")));
     });
+    addRectangle(2, 0.5, 0.5, 1, 1, kRed);
     for (const double d : {dpi, 2 * dpi}) {
         SCOPED_TRACE(d);
         picture = render(d);
