@@ -1,5 +1,6 @@
 #include "errors.h"
 #include "files.h"
+#include "settings.h"
 #include "support/temp_env.h"
 
 #include <QDir>
@@ -93,4 +94,22 @@ TEST(JoinPath, UsesThePlatformSeparator)
 {
     EXPECT_EQ(JoinPath("/opt/marigal", "Samples\\sample1.jpg"), "/opt/marigal/Samples/sample1.jpg");
     EXPECT_EQ(JoinPath("/opt/marigal", "HAND-M.CUR"), "/opt/marigal/HAND-M.CUR");
+}
+
+TEST(SettingsStore, ValuesSurviveTheFileAsTyped)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Marigal.conf");
+    {
+        SettingsStore store(ini);
+        store.SaveSetting("Text1", "Hi, Ann; see you \"soon\" = 100%");
+        store.SaveSetting("txtSubjectPic", "");
+    }
+    SettingsStore again(ini);
+    EXPECT_EQ(again.GetSetting("Text1"), "Hi, Ann; see you \"soon\" = 100%");
+    EXPECT_EQ(again.GetSetting("txtSubjectPic", "x"), "");  // stored empty is not absent
+    EXPECT_EQ(again.GetSetting("UseDefPic", "0"), "0");
+    // A hand-edited line with an unquoted comma still reads as the text it shows.
+    test::WriteFile(dir.filePath("hand.conf"), "[General]\nText1=Hi, Ann\n");
+    EXPECT_EQ(SettingsStore(dir.filePath("hand.conf")).GetSetting("Text1"), "Hi, Ann");
 }
