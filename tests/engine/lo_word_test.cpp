@@ -328,6 +328,7 @@ TEST_F(WordMembers, BookmarkTakesTheMessageAndTheInlinePictureIsReplacedUpright)
     ASSERT_GE(paragraphs.size(), 5u);
     EXPECT_EQ(paragraphs[0].text, QStringLiteral("Dear Ann"));
     EXPECT_EQ(paragraphs[4].inlineObjects.size(), 1);  // the photo, in place of the design's own picture
+    EXPECT_EQ(saved.pageCount(), 1);  // a tall photo fits below the lines above it
     saved.close();
 
     const QImage picture = QGuiApplication::clipboard()->image();

@@ -35,6 +35,7 @@
 #include <com/sun/star/text/SizeType.hpp>
 #include <com/sun/star/text/TextContentAnchorType.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
@@ -325,7 +326,20 @@ css::awt::Size RoomFor(const Reference<css::lang::XComponent>& doc, const Select
                                                       UNO_QUERY_THROW);
     Reference<css::beans::XPropertySet> page(pageStyles->getByName(styleName), UNO_QUERY_THROW);
     const sal_Int32 w = get(page, "Width") - get(page, "LeftMargin") - get(page, "RightMargin");
-    const sal_Int32 h = get(page, "Height") - get(page, "TopMargin") - get(page, "BottomMargin");
+    sal_Int32 h = get(page, "Height") - get(page, "TopMargin") - get(page, "BottomMargin");
+    // On the first page, only what is left below the insertion point: a tall
+    // photo below a message must not push itself onto a page of its own.
+    Reference<css::frame::XModel> model(doc, UNO_QUERY);
+    Reference<text::XTextViewCursorSupplier> views(model.is() ? model->getCurrentController() : nullptr, UNO_QUERY);
+    if (views.is()) {
+        Reference<text::XTextViewCursor> view = views->getViewCursor();
+        Reference<text::XPageCursor> pages(view, UNO_QUERY);
+        view->gotoStart(false);
+        const sal_Int32 top = view->getPosition().Y;
+        view->gotoRange(sel.cursor->getStart(), false);
+        const sal_Int32 used = view->getPosition().Y - top;
+        if (pages.is() && pages->getPage() == 1 && used > 0 && used < h / 2) h -= used;
+    }
     return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
 }
 
