@@ -65,12 +65,29 @@ bool isWhite(const QColor& c)
 
 class RenderTest : public ::testing::Test {
 protected:
+    // One profile root for the suite, started once before the tests: the
+    // office may restart itself while it sets up a brand-new profile, which
+    // would cut a test's connection; the program itself always reuses its
+    // profiles.
+    static void SetUpTestSuite()
+    {
+        profiles_ = new QTemporaryDir;
+        LibreOfficeOptions options;
+        options.profileRoot = profiles_->path();
+        OfficeSession::start(options)->quit();
+    }
+    static void TearDownTestSuite()
+    {
+        delete profiles_;
+        profiles_ = nullptr;
+    }
+
     void SetUp() override
     {
-        ASSERT_TRUE(profiles_.isValid());
+        ASSERT_TRUE(profiles_->isValid());
         ASSERT_TRUE(temp_.isValid());
         LibreOfficeOptions options;
-        options.profileRoot = profiles_.path();
+        options.profileRoot = profiles_->path();
         session_ = OfficeSession::start(options);
     }
 
@@ -84,7 +101,7 @@ protected:
     // Processes started on this test's profiles.
     int officeProcesses() const
     {
-        const QByteArray needle = QFile::encodeName(profiles_.path());
+        const QByteArray needle = QFile::encodeName(profiles_->path());
         int count = 0;
         for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             bool numeric = false;
@@ -195,11 +212,13 @@ protected:
         return picture;
     }
 
-    QTemporaryDir profiles_;
+    static QTemporaryDir* profiles_;
     QTemporaryDir temp_;
     std::shared_ptr<OfficeSession> session_;
     uno::Reference<css::lang::XComponent> document_;
 };
+
+QTemporaryDir* RenderTest::profiles_ = nullptr;
 
 constexpr sal_Int32 kNavy = 0x203060;
 constexpr sal_Int32 kRed = 0xd01010;
