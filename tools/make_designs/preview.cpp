@@ -1,5 +1,5 @@
 // Shows how the designs look, empty and as a finished card: fills each one
-// the way the program does (the photo into the picture frames, a message into
+// with the program's own recipes (the photo into the picture frames, a message into
 // the message places and the WordArt), renders both through the office and
 // writes PNG pictures to look at.
 //
@@ -8,9 +8,12 @@
 // RESOURCES is a folder as make_designs writes it (designs/, Samples/); the
 // photo is its sample unless given.
 
+#include "catalogue.h"
+#include "composition.h"
 #include "designs.h"
 #include "lo_backend.h"
 #include "object.h"
+#include "steps.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -27,80 +30,24 @@ using engine::Value;
 
 namespace {
 
-Object Open(const Object& word, const QString& path)
-{
-    return Object(word.obj(u"Documents")
-                      .call(u"Open", {Value::stringRef(path), Arg(u"ReadOnly", Value::boolean(true))})
-                      .toDispatch());
-}
-
-void Type(const Object& doc, const char16_t* place, const QString& text)
-{
-    doc.obj(u"Shapes", {Value::string(place)}).call(u"Select");
-    doc.obj(u"Application").obj(u"Selection").call(u"TypeText", {Arg(u"Text", Value::string(text))});
-}
-
-// The photo replaces what the frame holds.
-void Replace(const Object& doc, const char16_t* frame, const QString& photo)
-{
-    doc.obj(u"Shapes", {Value::string(frame)}).call(u"Select");
-    doc.obj(u"Application").obj(u"Selection").obj(u"InlineShapes").call(u"AddPicture", {Value::string(photo)});
-}
-
-// The photo goes in at the start of the frame, before what it holds.
-void Prepend(const Object& doc, const char16_t* frame, const QString& photo)
-{
-    doc.obj(u"Shapes", {Value::string(frame)}).call(u"Select");
-    Object sel = doc.obj(u"Application").obj(u"Selection");
-    sel.path(u"ShapeRange.TextFrame.TextRange").call(u"Select");
-    sel.call(u"Collapse");
-    sel.obj(u"InlineShapes").call(u"AddPicture", {Value::string(photo)});
-}
-
-void WordArt(const Object& doc, const char16_t* name, const QString& text)
-{
-    doc.obj(u"Shapes", {Value::string(name)}).obj(u"TextEffect").put(u"Text", Value::string(text));
-}
-
-void Fill(const Object& word, const Object& doc, int id, const QString& photo, const QString& message)
-{
-    switch (id) {
-    case 101:
-        Prepend(doc, u"Text Box 97", photo);
-        Type(doc, u"Text Box 20", message);
-        Type(doc, u"Text Box 106", message);
-        break;
-    case 102:
-        Replace(doc, u"Text Box 14", photo);
-        Prepend(doc, u"Text Box 15", photo);
-        Prepend(doc, u"Text Box 16", photo);
-        Type(doc, u"Text Box 3", message);
-        WordArt(doc, u"WordArt 5", message);
-        break;
-    case 103:
-        Replace(doc, u"Text Box 5", photo);
-        Type(doc, u"Text Box 4", message);
-        break;
-    case 104:
-        Replace(doc, u"Text Box 33", photo);
-        Type(doc, u"Text Box 30", message);
-        WordArt(doc, u"WordArt 55", message);
-        break;
-    case 105:
-        Prepend(doc, u"Rectangle 27", photo);
-        Type(doc, u"Text Box 2", message);
-        break;
-    case 106: {
-        doc.obj(u"Bookmarks").obj(u"Item", {Value::string(u"btext")}).obj(u"Range").call(u"Select");
-        Object sel = word.obj(u"Selection");
-        sel.call(u"MoveDown", {Arg(u"Unit", Value::int32(5)), Arg(u"Count", Value::int16(4))});
-        sel.call(u"Delete", {Arg(u"Unit", Value::int32(1)), Arg(u"Count", Value::int16(1))});
-        sel.obj(u"InlineShapes").call(u"AddPicture", {Value::string(photo)});
-        doc.obj(u"Bookmarks").obj(u"Item", {Value::string(u"btext")}).obj(u"Range").put(u"Text",
-                                                                                       Value::string(message));
-        break;
+// Error boxes of the recipes go to the terminal: nobody is there to press OK.
+class StderrModal : public Modal {
+public:
+    MsgResult message(const QString& text, const QString&, MsgButtons, MsgIcon) override
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return MsgResult::Ok;
     }
-    }
+    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+// The design index whose resource is `id`.
+int DesignIndexOf(int id)
+{
+    for (int i = 0; i < kDesignCount; ++i)
+        if (DesignResourceId(i) == id) return i;
+    return 0;
 }
 
 QImage Render(const Object& doc)
@@ -130,11 +77,16 @@ int main(int argc, char** argv)
         Object word = backend.create(engine::kWordProgId);
         for (const int id : designs::kDesignIds) {
             const QString path = resources.absoluteFilePath(designs::DesignFile(id));
-            Object empty = Open(word, path);
+            Object empty = OpenTemplate(word, path);
             Render(empty).save(out.filePath(QStringLiteral("design%1-empty.png").arg(id)));
             empty.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
-            Object card = Open(word, path);
-            Fill(word, card, id, photo, message);
+            Object card = OpenTemplate(word, path);
+            // The program's own recipe, so the picture shows what users get.
+            StderrModal modal;
+            Steps steps(modal, QStringLiteral("design_preview"), QStringLiteral("Fill"));
+            Composer composer(word, steps, [&] { return photo; });
+            composer.PhotoPhase(DesignIndexOf(id));
+            composer.MessagePhase(DesignIndexOf(id), message);
             Render(card).save(out.filePath(QStringLiteral("design%1-card.png").arg(id)));
             card.call(u"SaveAs", {Value::string(out.filePath(QStringLiteral("design%1-card.doc").arg(id)))});
             card.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
