@@ -82,9 +82,12 @@ struct ViewportTwips {
 class ZoomPan {
 public:
     // The largest overhang over the viewport's outer size that the bars'
-    // 16-bit arithmetic (step x value) is given to cover; a zoom that would
-    // overhang more is refused by the size limit.
-    static constexpr int kMaxOverhang = 32767;
+    // 16-bit arithmetic (step x value) covers at every bar position: 32765
+    // gives a maximum of 3276 units of 10 twips (32760); one twip more rounds
+    // the maximum to 3277, whose 32770 twips the arithmetic cannot hold, and
+    // the bar's last step would leave the image where it was. A zoom that
+    // would overhang more is refused by the size limit.
+    static constexpr int kMaxOverhang = 32765;
 
     // `hiddenBorder`: the hidden copy's border, on each side, in twips.
     ZoomPan(Modal& modal, ZoomSurface& surface, ViewportTwips viewport, float hiddenBorder);

@@ -25,6 +25,7 @@ namespace marigal {
 
 namespace {
 const QString kForm = QStringLiteral("Form1");
+constexpr int kMessageMaxLength = 1000000;
 const QString kPhotoTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
 const QString kPhotoFilter =
     QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|");
@@ -69,7 +70,9 @@ void Form1::buildControls()
 
     Frame3 = Make<QGroupBox>(this, QStringLiteral("Frame3"), 120, 2370, 7800, 825, QStringLiteral("Message"));
     Text1 = Make<QLineEdit>(Frame3, QStringLiteral("Text1"), 240, 300, 7320, 345);
-    Text1->setMaxLength(32767);  // as long as a one-line box can hold
+    // The message has no limit of its own; the box's default (32,767) would
+    // cut a longer stored message and save it back cut.
+    Text1->setMaxLength(kMessageMaxLength);
 
     Frame1 = Make<QGroupBox>(this, QStringLiteral("Frame1"), 120, 3255, 7800, 1020,
                              QStringLiteral("Select Template"));

@@ -112,24 +112,27 @@ TEST_F(ZoomTest, QuarterStepsFromAQuarterToFourRepaintFromTheCopy)
 
 TEST_F(ZoomTest, SizeLimitIsTheLargestOverhangTheBarsCover)
 {
-    // 33678 x 1.25 = 42097.5, floored: an overhang of exactly 32767 is drawn.
-    prepareBase(33678, 2000);
+    // 33676 x 1.25 = 42095: an overhang of 32765, the largest at which every
+    // bar position still moves the image.
+    prepareBase(33676, 2000);
     zoom.ZoomStep(0);
     EXPECT_FLOAT_EQ(zoom.mZoom, 1.25f);
-    EXPECT_EQ(surface.paints.back(), (Paint{42097, 2500, 33678, 2000}));
+    EXPECT_EQ(surface.paints.back(), (Paint{42095, 2500, 33676, 2000}));
     EXPECT_EQ(zoom.mHStep, 10);
-    EXPECT_EQ(zoom.HScroll1.Max(), 3277);
-    zoom.ScrollHTo(1000);
-    ASSERT_EQ(zoom.imageBox.left, -10000);
+    ASSERT_EQ(zoom.HScroll1.Max(), 3276);
+    for (int value : {3276, 3275, 1000}) {
+        zoom.ScrollHTo(value);
+        EXPECT_EQ(zoom.imageBox.left, -10.0f * value) << value;
+    }
 
-    // 1.5 would overhang 41187: back to 1.0, nothing drawn, nothing moved.
+    // 1.5 would overhang 41184: back to 1.0, nothing drawn, nothing moved.
     const size_t painted = surface.paints.size();
     zoom.ZoomStep(0);
     EXPECT_FLOAT_EQ(zoom.mZoom, 1.0f);
     EXPECT_EQ(surface.paints.size(), painted);
-    EXPECT_EQ(zoom.mOrigWidth, 33678);
-    EXPECT_EQ(zoom.mZoomWidth, 33678);
-    EXPECT_EQ(zoom.imageBox.width, 42097);
+    EXPECT_EQ(zoom.mOrigWidth, 33676);
+    EXPECT_EQ(zoom.mZoomWidth, 33676);
+    EXPECT_EQ(zoom.imageBox.width, 42095);
     EXPECT_EQ(zoom.imageBox.left, -10000);
     EXPECT_EQ(zoom.HScroll1.Value(), 1000);
     EXPECT_TRUE(modal.messages.empty());
@@ -140,14 +143,28 @@ TEST_F(ZoomTest, SizeLimitIsTheLargestOverhangTheBarsCover)
     zoom.ZoomStep(0);
     zoom.ZoomStep(1);
     EXPECT_FLOAT_EQ(zoom.mZoom, 0.75f);
-    EXPECT_EQ(surface.paints.back().dstWidth, 25258);
+    EXPECT_EQ(surface.paints.back().dstWidth, 25257);
+}
+
+TEST_F(ZoomTest, SizeLimitLeavesNoBarStepThatCannotMove)
+{
+    // One twip more overhang (32766) would give a last bar step of 32770
+    // twips, beyond 16 bits: refused, as every larger overhang.
+    for (int base : {33677, 33678}) {
+        SCOPED_TRACE(base);
+        surface.paints.clear();
+        prepareBase(base, 2000);
+        zoom.ZoomStep(0);
+        EXPECT_FLOAT_EQ(zoom.mZoom, 1.0f);
+        EXPECT_EQ(surface.paints.size(), 1u);  // the preparation's only
+    }
 }
 
 TEST_F(ZoomTest, SizeLimitAtPreparationKeepsTheNaturalSize)
 {
-    prepareBase(1000, 7425 + 32768);  // one twip too high at 1.0
+    prepareBase(1000, 7425 + 32766);  // one twip too high at 1.0
     EXPECT_TRUE(surface.paints.empty());
-    EXPECT_EQ(zoom.imageBox.height, 7425 + 32768 + 62);
+    EXPECT_EQ(zoom.imageBox.height, 7425 + 32766 + 62);
     EXPECT_EQ(zoom.VScroll1.Max(), 3283);  // the bars still follow that size
     EXPECT_TRUE(modal.messages.empty());
 }

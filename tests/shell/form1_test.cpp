@@ -105,6 +105,21 @@ TEST_F(Form1Test, RestoresEveryStoredInput)
     EXPECT_EQ(stored("OptTemplate"), "3");
 }
 
+TEST_F(Form1Test, ALongStoredMessageIsNeitherCutNorSavedBackCut)
+{
+    // Far past a text box's usual 32,767 characters.
+    const QString longMessage = QString("Dear all, ").repeated(99999);
+    store("Text1", longMessage);
+    Form1& f = load();
+    EXPECT_EQ(f.Text1->text().size(), longMessage.size());
+    EXPECT_TRUE(stored("Text1") == longMessage);
+    f.Text1->setFocus();
+    f.Text1->end(false);
+    QTest::keyClick(f.Text1, Qt::Key_Exclam, Qt::ShiftModifier);
+    EXPECT_EQ(stored("Text1").size(), longMessage.size() + 1);
+    EXPECT_TRUE(stored("Text1").endsWith("Dear all, !"));
+}
+
 TEST_F(Form1Test, EveryKeystrokeIsOnDiskAtOnce)
 {
     Form1& f = load();
