@@ -6,6 +6,18 @@ using engine::Arg;
 using engine::Object;
 using engine::Value;
 
+QString EngineText(const QString& message)
+{
+    QString out;
+    out.reserve(message.size());
+    for (const QChar c : message) {
+        const char16_t u = c.unicode();
+        if (u == u'\v' || u == u'\f') out += QChar(u'\v');
+        else if (u >= 0x20 || u == u'\t' || u == u'\r' || u == u'\n') out += c;
+    }
+    return out;
+}
+
 void Composer::SelectShape(int line, const char16_t* name)
 {
     s_(line, [&] { word_.obj(u"ActiveDocument").obj(u"Shapes", {Value::string(name)}).call(u"Select"); });
@@ -45,7 +57,7 @@ void Composer::FillFrame(int line, TextRangeStep textRange)
 
 void Composer::TypeMessage(int line, const QString& message)
 {
-    s_(line, [&] { selection_.call(u"TypeText", {Arg(u"Text", Value::stringRef(message))}); });
+    s_(line, [&] { selection_.call(u"TypeText", {Arg(u"Text", Value::stringRef(EngineText(message)))}); });
     s_(line, [&] { selection_.call(u"TypeParagraph"); });
     s_(line, [&] { selection_.call(u"TypeBackspace"); });
 }
@@ -54,7 +66,7 @@ void Composer::SetWordArt(int line, const char16_t* name, const QString& message
 {
     s_(line, [&] {
         word_.obj(u"ActiveDocument").obj(u"Shapes", {Value::string(name)}).obj(u"TextEffect").put(
-            u"Text", Value::string(message));
+            u"Text", Value::string(EngineText(message)));
     });
 }
 
@@ -148,7 +160,7 @@ void Composer::MessagePhase(int design, const QString& message)
     case 5:
         s_(284, [&] {
             word_.obj(u"ActiveDocument").obj(u"Bookmarks").obj(u"Item", {Value::string(u"btext")}).obj(u"Range").put(
-                u"Text", Value::string(message));
+                u"Text", Value::string(EngineText(message)));
         });
         break;
     default: break;

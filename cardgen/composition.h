@@ -14,6 +14,12 @@
 
 namespace marigal {
 
+// The message as the word processor is given it: a vertical tab or a form
+// feed (the line breaks other programs paste) is a line break, Word's vertical
+// tab; tab, carriage return and line feed stay; any other control character
+// is left out, since a document cannot hold it and would lose the whole text.
+QString EngineText(const QString& message);
+
 class Composer {
 public:
     // `photoPath` is read afresh at each use, as the recipes read the box.

@@ -28,7 +28,10 @@ using namespace marigal;
 namespace {
 
 const QColor kMagenta(230, 20, 200);
-const QString kMessage = QStringLiteral("Happy birthday, dear Ann!");
+// As pasted from another program: its line break (a vertical tab) and a
+// stray control character. The card holds the line break and not the bell.
+const QString kTyped = QString::fromUtf16(u"Happy birthday,\u000bdear Ann!\u0007");
+const QString kMessage = QStringLiteral("Happy birthday,\ndear Ann!");
 
 struct Stand : RunWindow, RunPreview {
     engine::Backend* backend = nullptr;
@@ -40,7 +43,7 @@ struct Stand : RunWindow, RunPreview {
 
     int DesignIndex() override { return design; }
     QString PhotoPath() override { return photo; }
-    QString Message() override { return kMessage; }
+    QString Message() override { return kTyped; }
     void SetPointer(MousePointer) override {}
     void SaveDocAsJPG(const QString& inFile) override
     {

@@ -123,3 +123,26 @@ TEST(Composition, AFailingOperationIsReportedAndTheRecipeGoesOn)
     EXPECT_TRUE(calls.contains(kSel + ".TypeBackspace()"));
     EXPECT_EQ(calls.last(), "ActiveDocument.Shapes(\"WordArt 55\").TextEffect.Text = \"Hi\"");
 }
+
+TEST(Composition, ControlCharactersBecomeLineBreaksOrAreLeftOut)
+{
+    // As pasted from other programs: vertical tab and form feed are line
+    // breaks; U+0001, U+0007, U+0013 and U+001F no document can hold.
+    const QString typed = QString::fromUtf16(u"Dear\u000bAnn\u000cand\u0001 Bob\u0007\u0013\u001f\tsee you\r\nsoon");
+    const QString sent = QString::fromUtf16(u"Dear\u000bAnn\u000band Bob\tsee you\r\nsoon");
+    for (int design : {3, 5}) {
+        SCOPED_TRACE(design);
+        engine::RecordingFake fake;
+        test::ScriptedModal modal;
+        Steps s(modal, "Form1", "PushButton6_Click");
+        Composer c(fake.create(engine::kWordProgId), s, [] { return QString(); });
+        fake.clear();
+        c.MessagePhase(design, typed);
+        const QStringList calls = Effective(fake.calls());
+        const QStringList expected =
+            design == 3 ? QStringList{kSel + ".TypeText(Text:=&\"" + sent + "\")",
+                                      "ActiveDocument.Shapes(\"WordArt 55\").TextEffect.Text = \"" + sent + "\""}
+                        : QStringList{"ActiveDocument.Bookmarks.Item(\"btext\").Range.Text = \"" + sent + "\""};
+        for (const QString& line : expected) EXPECT_TRUE(calls.contains(line)) << calls.join('\n').toStdString();
+    }
+}

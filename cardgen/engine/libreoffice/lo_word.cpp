@@ -53,6 +53,7 @@
 
 #include <algorithm>
 
+
 namespace marigal::engine::lo {
 
 using css::uno::Any;
@@ -99,6 +100,21 @@ namespace {
 rtl::OUString O(const std::u16string& s)
 {
     return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.data()), sal_Int32(s.size()));
+}
+
+// Text as Writer stores it. Word's manual line break (vertical tab) is a
+// line feed in Writer's text; other control characters besides tab, line
+// feed and carriage return cannot be stored, and the document would lose the
+// whole text they stand in, so they are left out.
+rtl::OUString WriterText(const std::u16string& s)
+{
+    std::u16string out;
+    out.reserve(s.size());
+    for (const char16_t c : s) {
+        if (c == u'\v') out += u'\n';
+        else if (c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') out += c;
+    }
+    return O(out);
 }
 
 std::u16string U(const rtl::OUString& s)
@@ -587,7 +603,7 @@ public:
         Live(entry_);
         if (kind == InvokeKind::PropertyGet) return Value::string(call([&] { return U(range_->getString()); }));
         const std::u16string value = args.back().value.toString();
-        call([&] { range_->setString(O(value)); });
+        call([&] { range_->setString(WriterText(value)); });
         return {};
     }
     Value copyAsPicture(InvokeKind, const Args&)
@@ -672,7 +688,7 @@ public:
         Live(entry_);
         if (kind == InvokeKind::PropertyGet) return Value::string(call([&] { return U(text_->getString()); }));
         const std::u16string value = args.back().value.toString();
-        call([&] { text_->setString(O(value)); });
+        call([&] { text_->setString(WriterText(value)); });
         return {};
     }
 
@@ -1013,7 +1029,7 @@ Value WordSelection::typeText(InvokeKind, const Args& args)
     const std::u16string value = NeedArg(args, 0, u"Text").toString();
     auto [entry, cursor] = textSelection();
     call([&] {
-        cursor->getText()->insertString(AsRange(cursor), O(value), !cursor->isCollapsed());
+        cursor->getText()->insertString(AsRange(cursor), WriterText(value), !cursor->isCollapsed());
         cursor->collapseToEnd();
     });
     return {};
