@@ -1,5 +1,7 @@
 #include "availability.h"
 
+#include "engine_error.h"
+
 #include <QStringList>
 
 namespace marigal {
@@ -22,8 +24,13 @@ void CheckWordInstance(engine::Backend& backend, Modal& modal, const QString& ap
                        const std::function<void()>& endApplication)
 {
     engine::Object word;
+    QString noProfile;
     try {
         word = backend.create(engine::kWordProgId);
+    } catch (const engine::OfficeProfileError& e) {
+        // The office is there, but there is nowhere to keep its settings:
+        // telling the user to install it would send them the wrong way.
+        noProfile = engine::Q(e.description());
     } catch (...) {
         // Creation failed: the reference stays Nothing.
     }
@@ -35,7 +42,8 @@ void CheckWordInstance(engine::Backend& backend, Modal& modal, const QString& ap
         word.release();
         return;
     }
-    modal.message(WordUnavailableMessage(), appTitle, MsgButtons::Ok, MsgIcon::None);
+    modal.message(noProfile.isEmpty() ? WordUnavailableMessage() : noProfile, appTitle, MsgButtons::Ok,
+                  MsgIcon::None);
     endApplication();
 }
 

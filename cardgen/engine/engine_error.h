@@ -33,6 +33,13 @@ private:
     std::u16string description_;
 };
 
+// No folder for the word processor's settings could be made anywhere; the
+// description names each folder tried and the system's reason.
+class OfficeProfileError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 namespace errtext {
 inline constexpr std::u16string_view kNotSet = u"Object variable or With block variable not set";
 inline constexpr std::u16string_view kTypeMismatch = u"Type mismatch";
@@ -54,6 +61,9 @@ inline constexpr std::u16string_view kCannotSave =
     u"write-protected, or damaged.";
 inline constexpr std::u16string_view kPictureNotFound = u"The picture file could not be found.";
 inline constexpr std::u16string_view kNotAPicture = u"Word cannot insert this file: it is not a picture.";
+inline constexpr std::u16string_view kPictureUnreadable =
+    u"Word cannot insert this picture: you do not have permission to read the file.";
+inline constexpr std::u16string_view kPictureTooLarge = u"Word cannot insert this picture: the file is too large.";
 inline constexpr std::u16string_view kNoTextFrame = u"This object has no text frame.";
 inline constexpr std::u16string_view kNotWordArt = u"This member can only be accessed for a WordArt object.";
 inline constexpr std::u16string_view kArgumentNotOptional = u"Argument not optional";

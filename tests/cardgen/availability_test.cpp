@@ -5,6 +5,8 @@
 #include "support/scripted_modal.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -52,4 +54,35 @@ TEST(CheckWordInstance, WithoutAnOfficeShowsTheMessageAndEnds)
     EXPECT_EQ(modal.messages[0].text, WordUnavailableMessage());
     EXPECT_EQ(modal.messages[0].caption, "Marigal");
     EXPECT_EQ(modal.messages[0].icon, MsgIcon::None);
+}
+
+TEST(CheckWordInstance, ProfilesGoToTheWorkingFolderOrTheMessageSaysWhyNot)
+{
+    // A path below a plain file can be made by no one, root included.
+    QTemporaryDir dir;
+    QFile(dir.filePath("plain")).open(QIODevice::WriteOnly);
+    engine::LibreOfficeOptions options;
+    options.profileRoot = dir.filePath("plain/profiles");
+    options.fallbackProfileRoot = dir.filePath("work/office-profiles");
+    {
+        engine::LibreOfficeBackend backend(options);
+        test::ScriptedModal modal;
+        int ended = 0;
+        CheckWordInstance(backend, modal, "Marigal", [&] { ++ended; });
+        EXPECT_EQ(ended, 0);
+        EXPECT_TRUE(modal.messages.empty());
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath("work/office-profiles/p0/user/registrymodifications.xcu")));
+    }
+    options.fallbackProfileRoot = dir.filePath("plain/too");
+    engine::LibreOfficeBackend backend(options);
+    test::ScriptedModal modal;
+    int ended = 0;
+    CheckWordInstance(backend, modal, "Marigal", [&] { ++ended; });
+    EXPECT_EQ(ended, 1);
+    ASSERT_EQ(modal.messages.size(), 1u);
+    const QString text = modal.messages[0].text;
+    EXPECT_NE(text, WordUnavailableMessage());
+    EXPECT_TRUE(text.contains(dir.filePath("plain/profiles") + ": Not a directory")) << text.toStdString();
+    EXPECT_TRUE(text.contains(dir.filePath("plain/too") + ": Not a directory")) << text.toStdString();
+    EXPECT_EQ(OfficesRunning(), 0);
 }

@@ -108,22 +108,40 @@ TEST(ProfileSeed, JavaIsOffUnderTheNameTheOfficeReads)
     EXPECT_EQ(enabled, QStringLiteral("false"));
 }
 
-TEST(ProfileSeed, WrittenOnceSoTheOfficesOwnChangesStay)
+TEST(ProfileSeed, WrittenOnceSoTheOfficesOwnChangesStayAndDamageIsSeen)
 {
     QTemporaryDir root;
     auto slot = ProfileSlot::acquire(root.path());
-    EXPECT_FALSE(slot->seeded());
+    EXPECT_FALSE(slot->healthy());
     slot->seed(QStringLiteral("7.4"));
-    ASSERT_TRUE(slot->seeded());
+    ASSERT_TRUE(slot->healthy());
     const QString xcu = slot->dir() + QStringLiteral("/user/registrymodifications.xcu");
     writeFile(xcu, profileSeed(QStringLiteral("7.4")) + "<!-- the office's own -->");
     slot->seed(QStringLiteral("9.9"));
-    EXPECT_TRUE(QFile::exists(slot->dir() + QStringLiteral("/user/config/") + javaSeedName()));
+    EXPECT_TRUE(slot->healthy());
     QFile f(xcu);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
     EXPECT_TRUE(text.contains("the office's own"));
     EXPECT_FALSE(text.contains("9.9"));
+    f.close();
+
+    // Damage: random bytes, a file cut short, a seeded setting lost or
+    // changed, Java's settings gone.
+    QByteArray noise(4096, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
+    const QByteArray seed = profileSeed(QStringLiteral("7.4"));
+    QByteArray locking = seed;
+    locking.replace("<value>false</value>", "<value>true</value>");
+    for (const QByteArray& damaged : {noise, seed.left(seed.size() / 2), locking}) {
+        writeFile(xcu, damaged);
+        EXPECT_FALSE(slot->healthy());
+        slot->clear();
+        slot->seed(QStringLiteral("7.4"));
+        EXPECT_TRUE(slot->healthy());
+    }
+    QFile::remove(slot->dir() + QStringLiteral("/user/config/") + javaSeedName());
+    EXPECT_FALSE(slot->healthy());
 }
 
 TEST(InstalledVersion, ReadsWhatTheOfficeComparesWith)

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace marigal;
 using namespace marigal::engine;
 using docbuild::DocBuilder;
@@ -321,9 +324,14 @@ TEST_F(WordMembers, BookmarkTakesTheMessageAndTheInlinePictureIsReplacedUpright)
                                                                                    Value::string(u"Dear Ann"));
     const QString out = path("body.doc");
     doc.call(u"SaveAs", {Value::stringRef(out)});
-    doc.obj(u"Range").call(u"CopyAsPicture");
     doc.call(u"Close");
     app.call(u"Quit");
+    // The saved card, as the page picture's own office opens it, shows the
+    // photo upright.
+    Object viewer = backend_.create(kWordProgId);
+    Object(viewer.obj(u"Documents").call(u"Open", {Value::stringRef(out)}).toDispatch()).obj(u"Range").call(
+        u"CopyAsPicture");
+    viewer.call(u"Quit");
 
     DocReader saved(*session_, out);
     const auto paragraphs = saved.paragraphs();
@@ -361,6 +369,17 @@ TEST_F(WordMembers, BadInputsReadLikeWordErrors)
     };
     EXPECT_EQ(Failure([&] { add(path("gone.jpg")); }), errtext::kPictureNotFound);
     EXPECT_EQ(Failure([&] { add(text); }), errtext::kNotAPicture);
+    // Nothing named as a photo may block: a named pipe no one writes to, a
+    // device that never ends.
+    const QString fifo = path("pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(Failure([&] { add(fifo); }), errtext::kNotAPicture);
+    EXPECT_EQ(Failure([&] { add("/dev/zero"); }), errtext::kNotAPicture);
+    const QString locked = WritePhoto(path("locked.jpg"), QSize(40, 30), kPhotoRed);
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    if (::geteuid() != 0) {  // root reads it all the same
+        EXPECT_EQ(Failure([&] { add(locked); }), errtext::kPictureUnreadable);
+    }
     EXPECT_EQ(Failure([&] { doc.call(u"SaveAs", {Value::stringRef(path("no/such/folder/x.doc"))}); }),
               errtext::kCannotSave);
     // Closing without saving leaves the template as it was.

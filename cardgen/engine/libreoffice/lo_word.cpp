@@ -1,14 +1,13 @@
 #include "libreoffice/lo_word.h"
 
+#include "libreoffice/lo_photo.h"
 #include "libreoffice/lo_render.h"
 #include "libreoffice/uno_strings.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -52,7 +51,12 @@
 #include <osl/file.hxx>
 
 #include <algorithm>
+#include <cerrno>
 
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace marigal::engine::lo {
 
@@ -359,49 +363,22 @@ css::awt::Size RoomFor(const Reference<css::lang::XComponent>& doc, const Select
     return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
 }
 
-// The photo, upright: a camera's orientation is applied by re-encoding;
-// other files go in as they are.
-struct Photo {
-    QByteArray bytes;
-    QSize pixels;
-    double dpiX = 96, dpiY = 96;
-};
-
-Photo ReadPhoto(const QString& path)
+// Natural size in 1/100 mm, scaled down (never up) to fit `room`. A Word
+// file keeps a picture's size in twips and its scale in thousandths: a photo
+// that filled its room exactly could come back from the file a little larger
+// and no longer fit its page, so it is given half a percent to spare.
+css::awt::Size FitPhoto(css::awt::Size natural, const css::awt::Size& room)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) throw EngineError(errtext::kPictureNotFound);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) throw EngineError(errtext::kPictureNotFound);
-    Photo photo;
-    photo.bytes = file.readAll();
-    QBuffer buffer(&photo.bytes);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QImageIOHandler::Transformations turn = reader.transformation();
-    QImage image = reader.read();
-    if (image.isNull()) throw EngineError(errtext::kNotAPicture);
-    photo.pixels = image.size();
-    if (image.dotsPerMeterX() > 0) photo.dpiX = image.dotsPerMeterX() * 0.0254;
-    if (image.dotsPerMeterY() > 0) photo.dpiY = image.dotsPerMeterY() * 0.0254;
-    if (turn != QImageIOHandler::TransformationNone) {
-        QByteArray upright;
-        QBuffer out(&upright);
-        out.open(QIODevice::WriteOnly);
-        if (!image.save(&out, "JPG", 92)) throw EngineError(errtext::kNotAPicture);
-        photo.bytes = upright;
-        if (turn & QImageIOHandler::TransformationRotate90) std::swap(photo.dpiX, photo.dpiY);
-    }
-    return photo;
-}
-
-// Natural size in 1/100 mm, scaled down (never up) to fit `room`.
-css::awt::Size FitPhoto(const Photo& photo, const css::awt::Size& room)
-{
-    double w = photo.pixels.width() / photo.dpiX * 2540.0;
-    double h = photo.pixels.height() / photo.dpiY * 2540.0;
-    const double scale = std::min({1.0, room.Width / w, room.Height / h});
+    constexpr double kSpare = 0.995;
+    const double w = std::max(1, natural.Width), h = std::max(1, natural.Height);
+    const double scale = std::min({1.0, room.Width * kSpare / w, room.Height * kSpare / h});
     return {sal_Int32(std::max(1.0, w * scale)), sal_Int32(std::max(1.0, h * scale))};
 }
+
+// Inserting a photo is one call that reads and decodes the whole file: a
+// photo of 200 megapixels takes the office several seconds, more on a slow
+// machine, so its bound is longer than an ordinary call's.
+constexpr std::chrono::seconds kPhotoCallBound{120};
 
 // ---------------------------------------------------------------------------
 // The objects. Each is a Dispatch with a member table; calls run through the
@@ -491,31 +468,25 @@ public:
         const QString path = NeedArg(args, 0, u"FileName").toQString();
         const Value* link = FindArg(args, 1, u"LinkToFile");
         if (link && link->toBool()) throw EngineError(errtext::kValueOutOfRange);  // only embedded pictures
-        const Photo photo = ReadPhoto(path);
+        const PhotoFile photo = InspectPhoto(path);
         auto entry = state_->active();
         const auto doc = Live(entry);
-        call([&] {
+        // One call that reads a whole photo of up to a few hundred megapixels.
+        state_->session->call(kPhotoCallBound, [&] {
             if (!entry->sel.cursor.is()) {
                 entry->sel.cursor = BodyText(doc)->createTextCursor();
                 entry->sel.cursor->gotoStart(false);
             }
             const auto& cursor = entry->sel.cursor;
-            auto ctx = state_->session->context();
-            Sequence<sal_Int8> data(reinterpret_cast<const sal_Int8*>(photo.bytes.constData()),
-                                    sal_Int32(photo.bytes.size()));
-            auto stream = css::io::SequenceInputStream::createStreamFromSequence(ctx, data);
-            auto provider = css::graphic::GraphicProvider::create(ctx);
-            const auto query = Props({Prop("InputStream", stream)});
-            Reference<css::graphic::XGraphic> graphic = provider->queryGraphic(query);
-            if (!graphic.is()) throw EngineError(errtext::kNotAPicture);
+            const LoadedPhoto loaded = LoadPhoto(*state_->session, photo);
 
             Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
             Reference<text::XTextContent> picture(
                 factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
             Reference<css::beans::XPropertySet> props(picture, UNO_QUERY_THROW);
             props->setPropertyValue("AnchorType", Any(text::TextContentAnchorType_AS_CHARACTER));
-            props->setPropertyValue("Graphic", Any(graphic));
-            const css::awt::Size size = FitPhoto(photo, RoomFor(doc, entry->sel));
+            props->setPropertyValue("Graphic", Any(loaded.graphic));
+            const css::awt::Size size = FitPhoto(loaded.naturalSize, RoomFor(doc, entry->sel));
             props->setPropertyValue("Width", Any(size.Width));
             props->setPropertyValue("Height", Any(size.Height));
             cursor->getText()->insertTextContent(AsRange(cursor), picture, !cursor->isCollapsed());

@@ -42,6 +42,15 @@ QString programDirOf(const QString& soffice)
     return QFileInfo(real.isEmpty() ? soffice : real).absolutePath();
 }
 
+QString officeBinaryOf(const QString& soffice)
+{
+    // Only the installation's own launcher: a wrapper elsewhere may do more.
+    const QString real = QFileInfo(soffice).canonicalFilePath();
+    if (QFileInfo(real).fileName() != QLatin1String("soffice")) return {};
+    const QString bin = QFileInfo(real).absolutePath() + QStringLiteral("/soffice.bin");
+    return isExecutableFile(bin) ? bin : QString();
+}
+
 QString installedVersion(const QString& programDir)
 {
     const QDir program(programDir);

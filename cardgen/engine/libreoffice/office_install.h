@@ -13,6 +13,11 @@ QString findSoffice(const QString& configured);
 // and versionrc), found from the launcher through its symbolic links.
 QString programDirOf(const QString& soffice);
 
+// The office binary the launcher `soffice` would run (soffice.bin in its
+// program folder); empty when there is none, as for a launcher of another
+// kind, which must then be started itself.
+QString officeBinaryOf(const QString& soffice);
+
 // The installed "major.minor" exactly as the office compares it with a
 // profile's last-used version; empty when it cannot be told. Read from the
 // installation's own registry (ooSetupVersion), else from bootstraprc's

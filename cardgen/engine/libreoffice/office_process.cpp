@@ -1,6 +1,7 @@
 #include "libreoffice/office_process.h"
 
 #include "engine_error.h"
+#include "libreoffice/spawner.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -16,11 +17,9 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace marigal::engine::lo {
 
@@ -39,24 +38,6 @@ void removeTree(const QString& dir)
     QDir d(dir);
     if (d.exists()) d.removeRecursively();
 }
-
-// argv/envp for posix_spawn: built before the spawn, kept alive across it.
-class CStrings {
-public:
-    void add(const QString& s) { owned_.push_back(QFile::encodeName(s).toStdString()); }
-    void addRaw(const char* s) { owned_.emplace_back(s); }
-    char** data()
-    {
-        ptrs_.clear();
-        for (std::string& s : owned_) ptrs_.push_back(s.data());
-        ptrs_.push_back(nullptr);
-        return ptrs_.data();
-    }
-
-private:
-    std::vector<std::string> owned_;
-    std::vector<char*> ptrs_;
-};
 
 QByteArray readCmdline(const QString& procDir)
 {
@@ -109,51 +90,87 @@ bool groupRuns(pid_t pgid)
 
 }  // namespace
 
+// The exit codes with which soffice.bin asks its launcher to start it again:
+// after it has set up a new profile, and after a crash it wants restarted.
+constexpr int kRestartAfterSetup = 81;
+constexpr int kRestartAfterCrash = 79;
+
 OfficeProcess::OfficeProcess(OfficeLaunch launch) : launch_(std::move(launch))
 {
     removeTree(launch_.tempDir);
     if (!QDir().mkpath(launch_.tempDir)) throw EngineError(errtext::kCannotCreate);
+    try {
+        spawn();
+        if (!direct()) startGuardian();
+    } catch (...) {
+        stop(Clock::now());
+        throw;
+    }
+}
 
-    CStrings argv;
-    argv.add(launch_.soffice);
+void OfficeProcess::spawn()
+{
+    ChildPlan plan;
+    plan.program = direct() ? launch_.sofficeBin : launch_.soffice;
+    plan.arguments << QStringLiteral("-env:UserInstallation=") + launch_.installationUrl;
     for (const char* a : {"--headless", "--invisible", "--norestore", "--nologo", "--nodefault", "--nolockcheck"})
-        argv.addRaw(a);
-    argv.add(QStringLiteral("-env:UserInstallation=") + launch_.installationUrl);
-    argv.add(QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(launch_.pipeName));
-
-    CStrings envp;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "TMPDIR=", 7) != 0) envp.addRaw(*e);
-    envp.add(QStringLiteral("TMPDIR=") + launch_.tempDir);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    // The office talks over its pipe only; its chatter on stderr is noise.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    // Own session (hence process group); signals as a fresh process has them,
-    // whatever this program blocks or ignores (SIGPIPE, say).
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
+        plan.arguments << QLatin1String(a);
+    plan.arguments << QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(launch_.pipeName);
+    for (const QString& e : CurrentEnvironment())
+        if (!e.startsWith(QLatin1String("TMPDIR=")) && !e.startsWith(QLatin1String("SAL_ENABLE_FILE_LOCKING=")))
+            plan.environment << e;
+    plan.environment << QStringLiteral("TMPDIR=") + launch_.tempDir;
+    // What the launcher script sets for the office (locking itself is off in
+    // the profile).
+    plan.environment << QStringLiteral("SAL_ENABLE_FILE_LOCKING=1");
     pid_t pid = -1;
-    char** args = argv.data();
-    const int rc = ::posix_spawn(&pid, args[0], &actions, &attr, args, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
-        removeTree(launch_.tempDir);
+    try {
+        pid = SpawnChild(plan);
+    } catch (const std::system_error&) {
         throw EngineError(errtext::kCannotCreate);
     }
+    std::lock_guard lock(mutex_);
     pid_ = pid;
+    reaped_ = false;
+}
+
+void OfficeProcess::startGuardian()
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw EngineError(errtext::kCannotCreate);
+    ChildPlan plan;
+    plan.program = QStringLiteral("/bin/sh");
+    // Reads until the pipe closes (this program ended, however), then ends
+    // the office's whole session.
+    plan.arguments << QStringLiteral("-c") << QStringLiteral("while read -r _; do :; done; kill -s KILL -- \"-$1\"")
+                   << QStringLiteral("marigal-office-guard") << QString::number(pid());
+    plan.environment << QStringLiteral("PATH=/usr/bin:/bin");
+    plan.dieWithParent = false;
+    plan.input = fds[0];
+    try {
+        guardian_ = SpawnChild(plan);
+    } catch (const std::system_error&) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw EngineError(errtext::kCannotCreate);
+    }
+    ::close(fds[0]);
+    guardianPipe_ = fds[1];
+}
+
+void OfficeProcess::endGuardian()
+{
+    // Killed before its pipe closes: once the office is reaped its group id
+    // may belong to someone else.
+    if (guardian_ > 0) {
+        ::kill(guardian_, SIGKILL);
+        ::waitpid(guardian_, nullptr, 0);
+        guardian_ = -1;
+    }
+    if (guardianPipe_ >= 0) {
+        ::close(guardianPipe_);
+        guardianPipe_ = -1;
+    }
 }
 
 OfficeProcess::~OfficeProcess()
@@ -161,21 +178,53 @@ OfficeProcess::~OfficeProcess()
     stop(Clock::now());
 }
 
+pid_t OfficeProcess::pid() const
+{
+    std::lock_guard lock(mutex_);
+    return pid_;
+}
+
+std::optional<int> OfficeProcess::exitStatus() const
+{
+    std::lock_guard lock(mutex_);
+    if (pid_ <= 0 || reaped_) return -1;
+    siginfo_t info{};
+    // WNOWAIT: look without reaping, so the group id stays ours.
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != pid_)
+        return std::nullopt;
+    return info.si_code == CLD_EXITED ? info.si_status : -1;
+}
+
 bool OfficeProcess::exited() const
+{
+    return exitStatus().has_value();
+}
+
+bool OfficeProcess::restartRequested() const
+{
+    const std::optional<int> status = exitStatus();
+    return direct() && status && (*status == kRestartAfterSetup || *status == kRestartAfterCrash);
+}
+
+void OfficeProcess::restart()
 {
     {
         std::lock_guard lock(mutex_);
-        if (reaped_) return true;
+        if (!reaped_) {
+            // Whatever of its group is left goes before the new start.
+            ::kill(-pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            reaped_ = true;
+        }
     }
-    siginfo_t info{};
-    // WNOWAIT: look without reaping, so the group id stays ours.
-    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
+    QFile::remove(oslPipePath(launch_.pipeName));
+    spawn();
 }
 
 void OfficeProcess::kill()
 {
     std::lock_guard lock(mutex_);
-    if (!reaped_) ::kill(-pid_, SIGKILL);
+    if (!reaped_ && pid_ > 0) ::kill(-pid_, SIGKILL);
 }
 
 void OfficeProcess::stop(Clock::time_point deadline)
@@ -183,21 +232,24 @@ void OfficeProcess::stop(Clock::time_point deadline)
     if (stopped_) return;
     stopped_ = true;
 
-    while (!exited() && Clock::now() < deadline) std::this_thread::sleep_for(kPoll);
+    while (pid() > 0 && !exited() && Clock::now() < deadline) std::this_thread::sleep_for(kPoll);
     // Whatever is left: the office that did not end in time, or soffice.bin
     // when only the launcher ended.
     kill();
 
     const auto reapBy = Clock::now() + kReapBound;
-    while (!exited() && Clock::now() < reapBy) std::this_thread::sleep_for(kPoll);
+    while (pid() > 0 && !exited() && Clock::now() < reapBy) std::this_thread::sleep_for(kPoll);
+    pid_t group = -1;
     {
         std::lock_guard lock(mutex_);
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) reaped_ = true;
+        if (pid_ > 0 && !reaped_ && ::waitpid(pid_, &status, WNOHANG) == pid_) reaped_ = true;
+        group = pid_;
     }
 
     const auto groupBy = Clock::now() + kGroupBound;
-    while (groupRuns(pid_) && Clock::now() < groupBy) std::this_thread::sleep_for(kPoll);
+    while (group > 0 && groupRuns(group) && Clock::now() < groupBy) std::this_thread::sleep_for(kPoll);
+    endGuardian();
 
     // The office removes these when it ends well; not when it is killed.
     QFile::remove(oslPipePath(launch_.pipeName));
@@ -228,6 +280,23 @@ void killStrays(const QString& installationUrl)
     // new office would hand itself over to them.
     const auto by = OfficeProcess::Clock::now() + kReapBound;
     while (!processesWithArg(arg).empty() && OfficeProcess::Clock::now() < by) std::this_thread::sleep_for(kPoll);
+}
+
+void removeStalePipes()
+{
+    const QFileInfo sample(oslPipePath(QStringLiteral("marigal-")));
+    const QString prefix = sample.fileName();
+    for (const QFileInfo& pipe : QDir(sample.absolutePath()).entryInfoList({prefix + QStringLiteral("*")}, QDir::System)) {
+        // OSL_PIPE_<uid>_marigal-<pid>-<n>-<random>
+        bool numeric = false;
+        const pid_t owner = pipe.fileName().mid(prefix.size()).section(QLatin1Char('-'), 0, 0).toInt(&numeric);
+        struct stat st {};
+        const QByteArray path = QFile::encodeName(pipe.absoluteFilePath());
+        if (!numeric || owner <= 0 || ::lstat(path.constData(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
+            st.st_uid != ::getuid())
+            continue;
+        if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlink(path.constData());
+    }
 }
 
 QString oslPipePath(const QString& pipeName)

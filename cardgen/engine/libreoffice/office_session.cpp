@@ -11,6 +11,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 
+#include <mutex>
 #include <thread>
 
 namespace marigal::engine::lo {
@@ -22,6 +23,8 @@ using namespace std::chrono_literals;
 
 // How often the office is asked whether it answers yet while it starts.
 constexpr auto kConnectRetry = 25ms;
+// Restarts an office may ask for while it starts; more is a loop.
+constexpr int kMaxRestarts = 2;
 
 }  // namespace
 
@@ -59,25 +62,54 @@ OfficeSession::~OfficeSession()
     }
 }
 
-void OfficeSession::launch()
+bool OfficeSession::takeProfile(const QString& root, const QString& soffice)
 {
-    const QString soffice = findSoffice(options_.sofficePath);
-    if (soffice.isEmpty()) throw EngineError(errtext::kCannotCreate);
-    localUnoContext();  // first, so that its failure leaves nothing to undo
-
-    slot_ = ProfileSlot::acquire(options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot);
-    profileDir_ = slot_->dir();
+    slot_ = ProfileSlot::acquire(root);
     const QString installation = slot_->installationUrl();
     // Left by a holder of this profile that crashed: an office still running
     // here would take over our start, a stale socket would be tried first.
     killStrays(installation);
     QFile::remove(oslPipePath(singleInstancePipeName(installation)));
-    if (!slot_->seeded()) slot_->seed(installedVersion(programDirOf(soffice)));
+    // A profile that is not as we left it (damaged, or its settings lost) is
+    // made anew: the office would otherwise start slowly every time, and
+    // without our settings.
+    if (slot_->healthy()) return false;
+    slot_->clear();
+    slot_->seed(installedVersion(programDirOf(soffice)));
+    return true;
+}
 
-    const auto deadline = Clock::now() + options_.startTimeout;
+void OfficeSession::launch()
+{
+    const QString soffice = findSoffice(options_.sofficePath);
+    if (soffice.isEmpty()) throw EngineError(errtext::kCannotCreate);
+    localUnoContext();  // first, so that its failure leaves nothing to undo
+    static std::once_flag swept;
+    std::call_once(swept, removeStalePipes);
+
+    // The usual place for profiles, else one in the private working folder.
+    QStringList problems;
+    bool fresh = false;
+    for (const QString& root : {options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot,
+                                options_.fallbackProfileRoot}) {
+        if (root.isEmpty()) continue;
+        try {
+            fresh = takeProfile(root, soffice);
+            break;
+        } catch (const OfficeProfileError& e) {
+            slot_.reset();
+            problems << Q(e.description());
+        }
+    }
+    if (!slot_)
+        throw OfficeProfileError(QStringLiteral("There is no place to keep the word processor's settings.\n\n") +
+                                 problems.join(QLatin1Char('\n')));
+    profileDir_ = slot_->dir();
+
+    const auto deadline = Clock::now() + (fresh ? options_.firstStartTimeout : options_.startTimeout);
+    const QString binary = options_.throughLauncher ? QString() : officeBinaryOf(soffice);
     process_ = std::make_unique<OfficeProcess>(
-        OfficeLaunch{soffice, installation, slot_->tempDir(), OfficeProcess::uniquePipeName()});
-    processGroup_ = process_->pid();
+        OfficeLaunch{soffice, binary, slot_->installationUrl(), slot_->tempDir(), OfficeProcess::uniquePipeName()});
     watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
 
     connect(deadline);
@@ -97,6 +129,7 @@ void OfficeSession::connect(Clock::time_point deadline)
 
     // Also bounds an office that accepts the connection and then hangs.
     Watchdog::Scope armed(*watchdog_, deadline);
+    int restarts = 0;
     for (;;) {
         try {
             css::uno::Reference<css::uno::XComponentContext> context(resolver->resolve(url), css::uno::UNO_QUERY_THROW);
@@ -106,6 +139,13 @@ void OfficeSession::connect(Clock::time_point deadline)
         } catch (const css::uno::Exception&) {
             // Not listening yet (NoConnectException), or the connection
             // dropped while the office was still starting up.
+        }
+        if (process_->restartRequested() && restarts < kMaxRestarts) {
+            // What its launcher would do: a new profile's first start ends
+            // asking for a second one.
+            ++restarts;
+            process_->restart();
+            continue;
         }
         if (process_->exited() || watchdog_->fired() || Clock::now() >= deadline)
             throw EngineError(errtext::kCannotCreate);

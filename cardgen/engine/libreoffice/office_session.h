@@ -42,7 +42,7 @@ public:
     // Starts an office on a free profile and connects to it. Raises
     // EngineError(kCannotCreate), having removed whatever it started, when the
     // office cannot be found, dies while starting or does not answer within
-    // the start timeout.
+    // the start timeout; OfficeProfileError when no profile can be made.
     static std::shared_ptr<OfficeSession> start(const LibreOfficeOptions& options);
 
     ~OfficeSession();  // quits the office when still running; never throws
@@ -59,17 +59,26 @@ public:
     // what is left; releases the profile. Never throws, never leaves a process.
     void quit();
 
-    // Runs `f` (UNO calls on this session's objects) under the call bound.
+    // Runs `f` (UNO calls on this session's objects) under the call bound,
+    // or under `bound` for the few calls that need longer.
     template <class F>
-    auto call(F&& f) -> decltype(f());
+    auto call(F&& f) -> decltype(f())
+    {
+        return call(options_.callTimeout, std::forward<F>(f));
+    }
+    template <class F>
+    auto call(std::chrono::milliseconds bound, F&& f) -> decltype(f());
 
     // The office's own component context and desktop (valid while alive).
     const css::uno::Reference<css::uno::XComponentContext>& context() const { return context_; }
     const css::uno::Reference<css::frame::XDesktop2>& desktop() const { return desktop_; }
 
+    // The office's temporary folder (its TMPDIR), removed when it ends.
+    QString tempDir() const { return slot_ ? slot_->tempDir() : QString(); }
+
     // For diagnostics and tests.
     QString profileDir() const { return profileDir_; }
-    pid_t processGroup() const { return processGroup_; }
+    pid_t processGroup() const { return process_ ? process_->pid() : -1; }
     const LibreOfficeOptions& options() const { return options_; }
 
 private:
@@ -77,6 +86,9 @@ private:
 
     explicit OfficeSession(LibreOfficeOptions options);
     void launch();
+    // Takes a profile slot under `root`, made anew when it is not healthy;
+    // true when the office will find a new profile there.
+    bool takeProfile(const QString& root, const QString& soffice);
     void connect(OfficeProcess::Clock::time_point deadline);
     // The office is gone or killed: clean up everything now.
     void lose();
@@ -87,7 +99,6 @@ private:
     LibreOfficeOptions options_;
     State state_ = State::Starting;
     QString profileDir_;
-    pid_t processGroup_ = -1;
     // Destroyed bottom-up: references, then watchdog (it kills through the
     // process), then the process (reaped), then the slot (unlocked last).
     std::unique_ptr<ProfileSlot> slot_;
@@ -98,12 +109,12 @@ private:
 };
 
 template <class F>
-auto OfficeSession::call(F&& f) -> decltype(f())
+auto OfficeSession::call(std::chrono::milliseconds bound, F&& f) -> decltype(f())
 {
     ensureAlive();
     std::exception_ptr failure;
     {
-        Watchdog::Scope armed(*watchdog_, options_.callTimeout);
+        Watchdog::Scope armed(*watchdog_, bound);
         try {
             return std::forward<F>(f)();
         } catch (const css::uno::Exception&) {

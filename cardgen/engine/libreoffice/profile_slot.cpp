@@ -7,6 +7,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUrl>
+#include <QXmlStreamReader>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -30,14 +37,57 @@ QString javaPath(const QString& dir)
     return dir + QStringLiteral("/user/config/") + javaSeedName();
 }
 
+[[noreturn]] void raiseProfileError(const QString& folder, int error)
+{
+    throw OfficeProfileError(folder + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Makes `dir` and its parents; raises OfficeProfileError when it cannot, or
+// when it is not a folder this user may write in.
+void makeWritableFolder(const QString& dir)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(dir).toStdString(), ec);
+    if (ec) raiseProfileError(dir, ec.value());
+    if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) != 0) raiseProfileError(dir, errno);
+}
+
 // Written whole or not at all: a half-written file would make the office
 // start with its defaults.
 void writeSeedFile(const QString& path, const QByteArray& content)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) throw EngineError(errtext::kCannotCreate);
+    makeWritableFolder(QFileInfo(path).absolutePath());
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) < 0 || !out.commit())
-        throw EngineError(errtext::kCannotCreate);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) < 0 || !out.commit()) {
+        const int error = errno ? errno : EIO;
+        raiseProfileError(QFileInfo(path).absolutePath(), error);
+    }
+}
+
+QByteArray readSmall(const QString& path)
+{
+    QFile f(path);
+    // Far more than the office ever writes; a larger file is damage.
+    constexpr qint64 kLimit = 16 << 20;
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kLimit) return {};
+    return f.readAll();
+}
+
+// "path/name" -> value of every item of a settings file; empty when it is
+// not well-formed.
+std::map<QString, QString> settingsIn(const QByteArray& xml)
+{
+    std::map<QString, QString> values;
+    QXmlStreamReader r(xml);
+    QString path, name;
+    while (!r.atEnd()) {
+        if (r.readNext() != QXmlStreamReader::StartElement) continue;
+        if (r.name() == QLatin1String("item")) path = r.attributes().value(QStringLiteral("oor:path")).toString();
+        else if (r.name() == QLatin1String("prop")) name = r.attributes().value(QStringLiteral("oor:name")).toString();
+        else if (r.name() == QLatin1String("value")) values[path + QLatin1Char('/') + name] = r.readElementText();
+    }
+    if (r.hasError()) return {};
+    return values;
 }
 
 QByteArray item(const char* path, const char* name, const QByteArray& value)
@@ -50,14 +100,14 @@ QByteArray item(const char* path, const char* name, const QByteArray& value)
 
 std::unique_ptr<ProfileSlot> ProfileSlot::acquire(const QString& root)
 {
-    if (!QDir().mkpath(root)) throw EngineError(errtext::kCannotCreate);
+    makeWritableFolder(root);
     for (int n = 0; n < kMaxSlots; ++n) {
         const QString dir = QDir(root).absoluteFilePath(QStringLiteral("p%1").arg(n));
-        if (!QDir().mkpath(dir)) throw EngineError(errtext::kCannotCreate);
+        makeWritableFolder(dir);
         const QByteArray lock = QFile::encodeName(lockPath(dir));
         // Close-on-exec: the lock belongs to us, not to the office we start.
         const int fd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) throw EngineError(errtext::kCannotCreate);
+        if (fd < 0) raiseProfileError(dir, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::unique_ptr<ProfileSlot>(new ProfileSlot(dir, fd));
         ::close(fd);
     }
@@ -86,9 +136,28 @@ QString ProfileSlot::lockPath(const QString& slotDir)
     return slotDir + QStringLiteral("/marigal.lock");
 }
 
-bool ProfileSlot::seeded() const
+bool ProfileSlot::healthy() const
 {
-    return QFile::exists(settingsPath(dir_)) && (javaSeedName().isEmpty() || QFile::exists(javaPath(dir_)));
+    const auto values = settingsIn(readSmall(settingsPath(dir_)));
+    // Each seeded setting but the version, which the office itself updates.
+    const auto seeded = settingsIn(profileSeed(QString()));
+    for (const auto& [key, value] : seeded) {
+        const auto it = values.find(key);
+        if (it == values.end() || it->second != value) return false;
+    }
+    if (javaSeedName().isEmpty()) return true;
+    QXmlStreamReader java(readSmall(javaPath(dir_)));
+    QString enabled;
+    while (java.readNextStartElement()) {
+        if (java.name() == QLatin1String("enabled")) enabled = java.readElementText();
+        else if (java.name() != QLatin1String("java")) java.skipCurrentElement();
+    }
+    return !java.hasError() && enabled == QLatin1String("false");
+}
+
+void ProfileSlot::clear() const
+{
+    QDir(dir_ + QStringLiteral("/user")).removeRecursively();
 }
 
 void ProfileSlot::seed(const QString& installedVersion) const

@@ -19,7 +19,9 @@ namespace marigal::engine::lo {
 class ProfileSlot {
 public:
     // Takes the first free slot under `root`, creating folders as needed.
-    // Raises EngineError(kCannotCreate) when none can be taken.
+    // Raises OfficeProfileError, naming the folder and the system's reason,
+    // when a slot cannot be made or written there; EngineError(kCannotCreate)
+    // when every slot is taken.
     static std::unique_ptr<ProfileSlot> acquire(const QString& root);
 
     ~ProfileSlot();  // releases the lock
@@ -34,11 +36,13 @@ public:
     // The lock file, for callers that check whether a slot is held.
     static QString lockPath(const QString& slotDir);
 
-    // Both seed files are there.
-    bool seeded() const;
-    // Writes whichever seed file the profile lacks; one that is there (the
-    // office rewrites its settings on exit) is kept. Raises
-    // EngineError(kCannotCreate) when one cannot be written.
+    // Both seed files are there, well-formed, and still hold the seeded
+    // settings (the office rewrites its settings on exit and keeps ours).
+    bool healthy() const;
+    // Removes the profile the office made here, so that it starts anew.
+    void clear() const;
+    // Writes whichever seed file the profile lacks; one that is there is
+    // kept. Raises OfficeProfileError when one cannot be written.
     void seed(const QString& installedVersion) const;
 
 private:

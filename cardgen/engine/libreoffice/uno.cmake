@@ -86,6 +86,12 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.text.XTextRangeCompare
   com.sun.star.container.XContentEnumerationAccess
   com.sun.star.drawing.XShapeDescriptor
+  # A photo turned upright by the office (lo_photo.cpp).
+  com.sun.star.drawing.GraphicExportFilter
+  com.sun.star.drawing.XDrawPagesSupplier
+  com.sun.star.drawing.XDrawPage
+  com.sun.star.document.XExporter
+  com.sun.star.document.XFilter
 )
 
 set(_marigal_uno_out ${CMAKE_CURRENT_BINARY_DIR}/uno_include)
@@ -140,6 +146,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/member_table.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_photo.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_photo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_render.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_render.cpp
   ${CMAKE_CURRENT_LIST_DIR}/office_process.h
@@ -148,6 +156,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/office_install.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_slot.h
   ${CMAKE_CURRENT_LIST_DIR}/profile_slot.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spawner.h
+  ${CMAKE_CURRENT_LIST_DIR}/spawner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uno_bootstrap.h
   ${CMAKE_CURRENT_LIST_DIR}/uno_bootstrap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uno_strings.h
