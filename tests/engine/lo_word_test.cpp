@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -348,6 +349,32 @@ TEST_F(WordMembers, BookmarkTakesTheMessageAndTheInlinePictureIsReplacedUpright)
     ASSERT_GT(blue.count, 0);
     EXPECT_LT(red.y, blue.y);  // upright: the camera's left is the top
     EXPECT_NEAR(red.x, blue.x, picture.width() * 0.02);
+}
+
+TEST_F(WordMembers, ASaveTheOfficeCannotFinishLeavesNoTemporaryFile)
+{
+    Object app = backend_.create(kWordProgId);
+    Object doc = open(app, path("card.dot"));
+    // The office this test started is the newest child of ours: files it
+    // writes stop at 4 kB, which ends it in the middle of the save.
+    pid_t office = -1;
+    for (const QString& name : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + name + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const pid_t pid = name.toInt();
+        if (line.contains("(soffice.bin)") && fields.value(1).toInt() == ::getpid() &&
+            pid != session_->processGroup())
+            office = std::max(office, pid);
+    }
+    ASSERT_NE(office, -1);
+    const struct rlimit small{4096, 4096};
+    ASSERT_EQ(::prlimit(office, RLIMIT_FSIZE, &small, nullptr), 0);
+    QDir().mkpath(path("cut"));
+    EXPECT_NE(Failure([&] { doc.call(u"SaveAs", {Value::stringRef(path("cut/card.doc"))}); }), u"(no error)");
+    EXPECT_EQ(QDir(path("cut")).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".tmp"), QStringList());
+    Failure([&] { app.call(u"Quit"); });  // it may have ended with the save
 }
 
 TEST_F(WordMembers, BadInputsReadLikeWordErrors)

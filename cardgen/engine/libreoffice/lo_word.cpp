@@ -375,6 +375,30 @@ css::awt::Size FitPhoto(css::awt::Size natural, const css::awt::Size& room)
     return {sal_Int32(std::max(1.0, w * scale)), sal_Int32(std::max(1.0, h * scale))};
 }
 
+// The office saves through a temporary file beside the target ("lu" and a
+// random part, ".tmp") and leaves it there when it cannot finish the save;
+// whatever such file a save made is removed after it.
+class SaveLeftovers {
+public:
+    explicit SaveLeftovers(QString folder) : folder_(std::move(folder)), before_(list()) {}
+    ~SaveLeftovers()
+    {
+        for (const QString& name : list())
+            if (!before_.contains(name)) QFile::remove(folder_ + QLatin1Char('/') + name);
+    }
+    SaveLeftovers(const SaveLeftovers&) = delete;
+    SaveLeftovers& operator=(const SaveLeftovers&) = delete;
+
+private:
+    QStringList list() const
+    {
+        return QDir(folder_).entryList({QStringLiteral("lu*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    }
+
+    QString folder_;
+    QStringList before_;
+};
+
 // Inserting a photo is one call that reads and decodes the whole file: a
 // photo of 200 megapixels takes the office several seconds, more on a slow
 // machine, so its bound is longer than an ordinary call's.
@@ -808,6 +832,7 @@ public:
             (target.exists() && !target.isWritable()))
             throw EngineError(errtext::kCannotSave);
         const rtl::OUString url = FileUrl(path);
+        const SaveLeftovers leftovers(folder.absoluteFilePath());
         call([&] {
             Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
             const auto props = Props({Prop("FilterName", rtl::OUString("MS Word 97")), Prop("Overwrite", true)});
