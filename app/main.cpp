@@ -9,14 +9,31 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // A write past the file-size limit then fails with an error the program
+    // reports ("Disk full"), instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Marigal"));
 
     marigal::QtModal modal;
     marigal::SettingsStore settings;
-    marigal::engine::LibreOfficeBackend engine;
+    marigal::engine::LibreOfficeOptions office;
+    try {
+        // Where office profiles go when the cache folder cannot take them;
+        // beside this program's run folder, so the next program reuses them.
+        office.fallbackProfileRoot = marigal::WorkingFolder() + QStringLiteral("/marigal-office-profiles");
+    } catch (const std::exception&) {
+        // No working folder either: the profile message says so.
+    }
+    marigal::engine::LibreOfficeBackend engine(office);
+    // Whatever working file is left when the program ends goes with it.
+    struct RunFolderRemover {
+        ~RunFolderRemover() { marigal::RemoveRunFolders(); }
+    } removeRunFolders;
 
     bool ended = false;
     marigal::Form1Services services;

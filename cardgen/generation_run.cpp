@@ -94,7 +94,17 @@ void GenerationRun::PushButton6_Click(bool& busy)
     if (made) s(314, [&] { window_.SaveDocAsJPG(card); });
     s(316, [&] { window_.SetPointer(MousePointer::Default); });
     if (made) {
-        s(318, [&] { preview_.SetPicture(LoadPicture(PagePicturePath())); });
+        s(318, [&] {
+            QImage page;
+            try {
+                page = LoadPicture(PagePicturePath());
+            } catch (...) {
+                // The preview shows no picture rather than an earlier card's.
+                preview_.SetPicture(QImage());
+                throw;
+            }
+            preview_.SetPicture(page);
+        });
         s(320, [&] { preview_.SetWordFile(card); });
         s(322, [&] { preview_.Show(); });
         s(324, [&] { window_.Hide(); });

@@ -4,6 +4,7 @@
 #include "files.h"
 #include "steps.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -66,10 +67,17 @@ void SaveDocAsJPG(engine::Backend& backend, Modal& modal, const QString& inFile,
     s(118, [&] { doc = Object(word.obj(u"Documents").call(u"Open", {Value::stringRef(inFile)}).toDispatch()); });
     s(120, [&] { doc.obj(u"Range").call(u"CopyAsPicture"); });
     s(122, [&] {
+        // No picture of an earlier card may stand in for this one's.
+        RemoveFile(PagePicturePath());
         picture = GetClipboardPicture(0);
         if (picture.isNull()) throw AppError(apperr::kInvalidPicture);
-        QImageWriter writer(PagePicturePath(), "bmp");
-        if (!writer.write(FitPicture(picture, fit))) throw AppError(apperr::kPermissionDenied);
+        // Made whole in memory, then written whole or not at all: a picture
+        // cut short by a full disk must never reach the preview.
+        QByteArray bmp;
+        QBuffer buffer(&bmp);
+        buffer.open(QIODevice::WriteOnly);
+        if (!QImageWriter(&buffer, "bmp").write(FitPicture(picture, fit))) throw AppError(apperr::kInvalidPicture);
+        WriteBytesToFile(bmp, PagePicturePath());
     });
     s(124, [&] { word.obj(u"ActiveDocument").call(u"Close", {Arg(u"savechanges", Value::int16(0))}); });
     s(126, [&] { word.call(u"Quit"); });

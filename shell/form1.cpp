@@ -352,8 +352,9 @@ void Form1::Form_Unload()
 
 void Form1::showPicture(const QString& path)
 {
-    const QImage image = LoadPicture(path);
-    // Nothing shows this holder; a small copy is all it needs to keep.
+    // Nothing shows this holder; a small copy is all it needs, and only as
+    // many of the photo's pixels are decoded.
+    const QImage image = LoadPicture(path, Image1->size());
     Image1->setPixmap(QPixmap::fromImage(
         image.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }

@@ -8,7 +8,11 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <QDirIterator>
+
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,23 +46,64 @@ void RemoveFileByFso(const QString& path)
     if (::unlink(native.constData()) != 0) throw AppError(apperr::kPermissionDenied);
 }
 
+namespace {
+
+// The error text for a failed write, by the system's reason. A full disk and
+// a file-size limit (EFBIG, with SIGXFSZ ignored) read alike to the user.
+QString WriteFailure(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: return apperr::kDiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS: return apperr::kPermissionDenied;
+    case ENOENT:
+    case ENOTDIR: return apperr::kPathNotFound;
+    default: return apperr::kDeviceIo;
+    }
+}
+
+mode_t NewFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
 void WriteBytesToFile(const QByteArray& bytes, const QString& path)
 {
     if (path.isEmpty()) throw AppError(apperr::kFileNotFound);
-    const QFileInfo info(path);
+    QFileInfo info(path);
     if (!info.absoluteDir().exists()) throw AppError(apperr::kPathNotFound);
     if (info.isDir()) throw AppError(apperr::kPermissionDenied);
+    // A link is written through, as to the file it names.
+    if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
     // Written beside the target and renamed over it: the file is replaced
-    // whole, and a failed write leaves the old file as it was.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) throw AppError(apperr::kPermissionDenied);
-    if (file.write(bytes) != bytes.size()) {
-        const int err = errno;
-        file.cancelWriting();
-        throw AppError(err == ENOSPC ? apperr::kDiskFull : apperr::kDeviceIo);
+    // whole, and a failed write leaves the old file as it was and no part of
+    // the new one.
+    const QString target = info.absoluteFilePath();
+    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) throw AppError(WriteFailure(errno));
+    struct stat old {};
+    ::fchmod(fd, ::stat(QFile::encodeName(target).constData(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode());
+    int error = 0;
+    for (qint64 done = 0; done < bytes.size() && !error;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) done += n;
+        else if (n < 0 && errno != EINTR) error = errno;
     }
-    if (!file.commit()) throw AppError(errno == ENOSPC ? apperr::kDiskFull : apperr::kPermissionDenied);
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) error = errno;
+    if (error) {
+        ::unlink(temp.constData());
+        throw AppError(WriteFailure(error));
+    }
 }
 
 void RefuseSameFile(const QString& source, const QString& target)
@@ -94,12 +139,15 @@ QString JoinPath(const QString& folder, const QString& relative)
 
 namespace {
 
-// A folder no one but the user can plant files in or redirect.
+// A folder no one but the user can plant files in or redirect, and that the
+// user can write in.
 bool IsPrivateFolder(const QString& path, bool exactMode)
 {
     struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &st) != 0) return false;
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    if (::access(native.constData(), W_OK | X_OK) != 0) return false;
     return exactMode ? (st.st_mode & 0777) == 0700 : (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
@@ -114,6 +162,48 @@ QString MakePrivateFolder(const QString& base)
     QByteArray tmpl = QFile::encodeName(base + QStringLiteral("/marigal-XXXXXX"));
     if (::mkdtemp(tmpl.data())) return QFile::decodeName(tmpl);
     throw AppError(apperr::kPathNotFound);
+}
+
+const QString kRunPrefix = QStringLiteral("marigal-run-");
+
+// This program's folder in one working folder, and the lock that marks it
+// as in use: an flock on the folder itself, held until the program ends.
+struct RunFolderEntry {
+    QString path;
+    int lock = -1;
+};
+
+QHash<QString, RunFolderEntry>& RunFolders()
+{
+    static QHash<QString, RunFolderEntry> folders;
+    return folders;
+}
+
+// Takes the lock of a folder at `path`; -1 when someone holds it.
+int LockFolder(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+// Folders of earlier runs that nobody holds any more: their program was
+// killed or crashed. Nothing else in the working folder is touched.
+void RemoveAbandonedRunFolders(const QString& working)
+{
+    QDirIterator it(working, {kRunPrefix + QStringLiteral("*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString dir = it.next();
+        struct stat st {};
+        const QByteArray native = QFile::encodeName(dir);
+        if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        const int fd = LockFolder(native);
+        if (fd < 0) continue;  // a running program's
+        QDir(dir).removeRecursively();
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -136,9 +226,44 @@ QString WorkingFolder()
     return folder;
 }
 
+QString RunFolder()
+{
+    const QString working = WorkingFolder();
+    RunFolderEntry& entry = RunFolders()[working];
+    struct stat st {};
+    if (entry.lock >= 0 && ::lstat(QFile::encodeName(entry.path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return entry.path;
+    if (entry.lock >= 0) ::close(entry.lock);  // removed under us: a new one
+    entry = {};
+    RemoveAbandonedRunFolders(working);
+    // Made and locked under a name the sweep above never takes, then given
+    // its name: no other program can find it unlocked.
+    QByteArray staging = QFile::encodeName(working + QStringLiteral("/.marigal-new-XXXXXX"));
+    if (!::mkdtemp(staging.data())) throw AppError(WriteFailure(errno));
+    const int fd = LockFolder(staging);
+    const QString path = working + QLatin1Char('/') + kRunPrefix + QFile::decodeName(staging).right(6);
+    if (fd < 0 || ::rename(staging.constData(), QFile::encodeName(path).constData()) != 0) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        ::rmdir(staging.constData());
+        throw AppError(WriteFailure(error));
+    }
+    entry = {path, fd};
+    return path;
+}
+
+void RemoveRunFolders()
+{
+    for (RunFolderEntry& entry : RunFolders()) {
+        QDir(entry.path).removeRecursively();
+        if (entry.lock >= 0) ::close(entry.lock);
+    }
+    RunFolders().clear();
+}
+
 QString WorkPath(const QString& fileName)
 {
-    return JoinPath(WorkingFolder(), fileName);
+    return JoinPath(RunFolder(), fileName);
 }
 
 }  // namespace marigal

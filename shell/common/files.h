@@ -18,8 +18,10 @@ void RemoveFile(const QString& path);
 void RemoveFileByFso(const QString& path);
 
 // Writes the bytes as the whole new content of `path`, replacing any existing
-// file completely (never leaving stale bytes of an older, longer file).
-// Raises AppError.
+// file completely (never leaving stale bytes of an older, longer file), or
+// not at all: a failed write leaves the old file, or none, and no part of
+// the new one. Raises AppError: "Disk full" when the disk or the file-size
+// limit is reached, "Permission denied", ...
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
 // Raises AppError "Path/File access error" when the two paths name the same
@@ -37,13 +39,24 @@ QString ApplicationFolder();
 // Joins a folder and a relative path with the platform's separator.
 QString JoinPath(const QString& folder, const QString& relative);
 
-// The folder every working file goes to: the TEMP folder itself when it is
-// set, is the user's own and no one else can write to it; otherwise a private
-// folder (mode 0700, the user's own) under TEMP or the system's temporary
-// folder. Raises AppError when no such folder can be made.
+// The private working folder: the TEMP folder itself when it is set, is the
+// user's own, the user can write in it and no one else can; otherwise a
+// private folder (mode 0700, the user's own) under TEMP or the system's
+// temporary folder. Raises AppError when no such folder can be made.
 QString WorkingFolder();
 
-// A working file's path: WorkingFolder() joined with `fileName`.
+// This program's own folder inside the working folder ("marigal-run-..."),
+// which holds every working file of this program, so that two programs
+// running side by side never meet. Made on first use and locked for as long
+// as the program runs; folders of earlier programs that nobody holds any
+// more (killed, crashed) are removed when it is made. Raises AppError.
+QString RunFolder();
+
+// Removes this program's folders with whatever they still hold: at the
+// program's end, on every path that ends it normally.
+void RemoveRunFolders();
+
+// A working file's path: RunFolder() joined with `fileName`.
 QString WorkPath(const QString& fileName);
 
 }  // namespace marigal

@@ -1,18 +1,53 @@
 #include "picture.h"
 
 #include "errors.h"
-#include "files.h"
 
+#include <QFile>
 #include <QImageReader>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace marigal {
 
-QImage LoadPicture(const QString& path)
+namespace {
+// A decoded picture may take this much memory, in megabytes: a full-size
+// decode of a 200-megapixel photo (800 MB) is refused, a thumbnail of one is
+// small. Qt's own limit (128 MB) refused everyday 48-megapixel phone photos.
+constexpr int kDecodeLimitMb = 512;
+}  // namespace
+
+QImage LoadPicture(const QString& path, QSize fitInto)
 {
-    if (!FileExists(path)) throw AppError(apperr::kFileNotFound);
-    QImageReader reader(path);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (path.isEmpty() || fd < 0) {
+        const bool missing = path.isEmpty() || errno == ENOENT || errno == ENOTDIR;
+        throw AppError(missing ? apperr::kFileNotFound : errno == EACCES || errno == EPERM
+                                                             ? apperr::kPermissionDenied
+                                                             : apperr::kInvalidPicture);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw AppError(apperr::kInvalidPicture);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) throw AppError(apperr::kInvalidPicture);
+
+    QImageReader::setAllocationLimit(kDecodeLimitMb);
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (fitInto.isValid() && size.isValid() && (size.width() > fitInto.width() || size.height() > fitInto.height())) {
+        // The stored size, before any turn: fit whichever way it stands.
+        QSize target = size.scaled(fitInto, Qt::KeepAspectRatio);
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            target = size.scaled(fitInto.transposed(), Qt::KeepAspectRatio);
+        reader.setScaledSize(target.expandedTo(QSize(1, 1)));
+    }
     QImage image = reader.read();
     if (image.isNull()) throw AppError(apperr::kInvalidPicture);
     return image;

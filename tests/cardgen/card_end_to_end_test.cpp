@@ -47,7 +47,9 @@ struct Stand : RunWindow, RunPreview {
     void SetPointer(MousePointer) override {}
     void SaveDocAsJPG(const QString& inFile) override
     {
+        const QByteArray saved = test::ReadFile(inFile);
         marigal::SaveDocAsJPG(*backend, *modal, inFile, PictureFit{QSize(9300, 7400), 96});
+        EXPECT_TRUE(test::ReadFile(inFile) == saved) << "the picture's office changed the card";
     }
     void Hide() override {}
     void DrainInput() override {}
@@ -116,7 +118,7 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
         EXPECT_TRUE(modal.errorBoxes().empty()) << modal.errorBoxes().front().toStdString();
         ASSERT_TRUE(w.shown);
         EXPECT_FALSE(w.picture.isNull());
-        EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files), QStringList{QFileInfo(w.card).fileName()});
+        EXPECT_EQ(QDir(RunFolder()).entryList(QDir::Files), QStringList{QFileInfo(w.card).fileName()});
         photos.remove();  // the card must not need the photo file any more
 
         auto session = engine::lo::OfficeSession::start({});

@@ -55,7 +55,7 @@ TEST(Catalogue, TheWrittenTemplateIsTheChosenDesignWhateverWasThere)
     QTemporaryDir temp;
     ::chmod(QFile::encodeName(temp.path()).constData(), 0700);
     test::ScopedEnv env("TEMP", temp.path().toLocal8Bit());
-    EXPECT_EQ(TemplatePath(), temp.path() + "/template.dot");
+    EXPECT_EQ(TemplatePath(), RunFolder() + "/template.dot");
     // A longer file left by another run, or planted, is replaced whole.
     test::WriteFile(TemplatePath(), QByteArray(8 * 1024 * 1024, 'x'));
     for (int i : {1, 0, 5}) {

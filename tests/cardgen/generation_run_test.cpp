@@ -2,6 +2,7 @@
 // windows: its order, its files, its messages and its guards.
 
 #include "catalogue.h"
+#include "errors.h"
 #include "files.h"
 #include "generation_run.h"
 #include "page_export.h"
@@ -32,9 +33,11 @@ struct Windows : RunWindow, RunPreview {
     QString PhotoPath() override { return photo; }
     QString Message() override { return message; }
     void SetPointer(MousePointer p) override { events << QStringLiteral("pointer %1").arg(int(p)); }
+    bool noPicture = false;  // the export could not write one
     void SaveDocAsJPG(const QString& inFile) override
     {
         events << "export " + QFileInfo(inFile).fileName();
+        if (noPicture) return;
         QImage page(60, 80, QImage::Format_RGB32);  // what the export leaves behind
         page.fill(Qt::white);
         page.save(PagePicturePath(), "BMP");
@@ -73,7 +76,7 @@ protected:
         r.PushButton6_Click(busy);
     }
 
-    QStringList files() const { return QDir(temp.path()).entryList(QDir::Files | QDir::Hidden); }
+    QStringList files() const { return QDir(RunFolder()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 }  // namespace
@@ -91,16 +94,42 @@ TEST_F(RunTest, MakesTheCardAndHandsItToThePreview)
                                      "word file tamlor12345678.doc", "show preview", "hide main", "drain"}));
     const QStringList calls = engine.calls();
     EXPECT_EQ(calls.first(), "CreateObject(\"Word.Application\")");
-    EXPECT_TRUE(calls.contains(QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True)").arg(temp.path())));
+    EXPECT_TRUE(calls.contains(QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True)").arg(RunFolder())));
     EXPECT_TRUE(calls.contains("ActiveDocument.Shapes(\"Text Box 33\").Select()"));  // the photo phase ran
-    const int save = int(calls.indexOf(QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True).SaveAs(&\"%1/tamlor12345678.doc\")").arg(temp.path())));
+    const int save = int(calls.indexOf(QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True).SaveAs(&\"%1/tamlor12345678.doc\")").arg(RunFolder())));
     ASSERT_GE(save, 0) << calls.join('\n').toStdString();
     EXPECT_EQ(calls.mid(save + 1), (QStringList{"DisplayAlerts = False",
-                                                QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True).Close()").arg(temp.path()),
+                                                QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True).Close()").arg(RunFolder()),
                                                 "Quit()"}));
     EXPECT_EQ(engine.running(), 0);
     // The working folder keeps the card document only.
     EXPECT_EQ(files(), QStringList{"tamlor12345678.doc"});
+}
+
+TEST_F(RunTest, TheChosenDesignIsOpenedWhateverTemplateWasThere)
+{
+    // Left by another run, or planted: the run writes the chosen design over it.
+    test::WriteFile(TemplatePath(), "someone else's template");
+    w.design = 2;
+    QByteArray opened;
+    engine.onCall = [&](const QString& line, const engine::Args& args) {
+        if (line.startsWith("Documents.Open(") && !line.contains(").")) opened = test::ReadFile(args[0].value.toQString());
+        if (line.contains(".SaveAs(")) test::WriteFile(args[0].value.toQString(), "card");
+    };
+    run();
+    EXPECT_TRUE(opened == LoadResData(DesignResourceId(2), kDesignResourceType));
+    EXPECT_FALSE(FileExists(TemplatePath()));
+}
+
+TEST_F(RunTest, APagePictureThatCannotBeLoadedShowsNoEarlierCard)
+{
+    w.design = 2;
+    w.noPicture = true;
+    run();
+    EXPECT_EQ(modal.errorBoxes(),
+              std::vector<QString>{ErrorBoxText(apperr::kFileNotFound, "Form1", "PushButton6_Click", 318)});
+    EXPECT_TRUE(w.events.contains("picture 0x0"));  // emptied, not left as it was
+    EXPECT_TRUE(w.events.contains("show preview"));  // the card itself can still be saved
 }
 
 TEST_F(RunTest, AClickDuringARunEndsAtOnce)
@@ -142,10 +171,10 @@ TEST_F(RunTest, OtherDesignsWithoutAPhotoKeepTheirOwnPicture)
 TEST_F(RunTest, NeverOverwritesAnExistingCard)
 {
     w.design = 5;
-    test::WriteFile(temp.filePath("tamlor11111111.doc"), "someone else's card");
+    test::WriteFile(WorkPath("tamlor11111111.doc"), "someone else's card");
     digits = {1, 1, 1, 1, 1, 1, 1, 1, 9, 8, 7, 6, 5, 4, 3, 2};
     run();
-    EXPECT_EQ(test::ReadFile(temp.filePath("tamlor11111111.doc")), "someone else's card");
+    EXPECT_EQ(test::ReadFile(WorkPath("tamlor11111111.doc")), "someone else's card");
     EXPECT_TRUE(w.events.contains("word file tamlor98765432.doc"));
 }
 

@@ -3,11 +3,18 @@
 #include "files.h"
 #include "support/temp_env.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +42,8 @@ TEST(WorkingFolder, UsesAPrivateTempVerbatim)
     ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
     ScopedEnv temp("TEMP", dir.path().toLocal8Bit());
     EXPECT_EQ(WorkingFolder(), dir.path());
-    EXPECT_EQ(WorkPath("template.dot"), dir.path() + "/template.dot");
+    EXPECT_TRUE(RunFolder().startsWith(dir.path() + "/marigal-run-")) << RunFolder().toStdString();
+    EXPECT_EQ(WorkPath("template.dot"), RunFolder() + "/template.dot");
 }
 
 TEST(WorkingFolder, MakesAPrivateFolderInsideASharedTemp)
@@ -89,4 +97,77 @@ TEST(WorkingFolder, GroupWritableTempIsNotPrivate)
     ::chmod(QFile::encodeName(dir.path()).constData(), 0770);
     ScopedEnv temp("TEMP", dir.path().toLocal8Bit());
     EXPECT_NE(WorkingFolder(), dir.path());
+}
+
+TEST(WorkingFolder, AReadOnlyTempOfTheUsersOwnIsNotUsed)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder all the same";
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0500);
+    ScopedEnv temp("TEMP", dir.path().toLocal8Bit());
+    const QString folder = WorkingFolder();
+    EXPECT_NE(folder, dir.path());
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    WriteBytesToFile("card", WorkPath("template.dot"));  // and it can be written
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+}
+
+// Run by the test below as a program of its own, which ends without
+// removing its folder, as a killed one would.
+TEST(RunFolder, OfAnotherProgram)
+{
+    if (qEnvironmentVariableIsEmpty("MARIGAL_TEST_OTHER_PROGRAM")) GTEST_SKIP() << "run by the test below";
+    std::printf("run folder: %s\n", qPrintable(RunFolder()));
+    std::fflush(stdout);
+    ::_exit(0);
+}
+
+TEST(RunFolder, EachProgramHasItsOwnAndOnlyAbandonedOnesAreRemoved)
+{
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    ScopedEnv temp("TEMP", dir.path().toLocal8Bit());
+    // Left by a program that was killed (its lock went with it), one of a
+    // program still running (locked), and what is not ours at all.
+    const QString abandoned = dir.path() + "/marigal-run-Abc123";
+    const QString running = dir.path() + "/marigal-run-Def456";
+    QDir().mkpath(abandoned + "/deep");
+    test::WriteFile(abandoned + "/deep/tamlor12345678.doc", "card");
+    QDir().mkpath(running);
+    const int held = ::open(QFile::encodeName(running).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    QDir().mkpath(dir.path() + "/marigal-runner");
+    test::WriteFile(dir.path() + "/marigal-run-notes.txt", "mine");
+
+    const QString mine = RunFolder();
+    EXPECT_TRUE(mine.startsWith(dir.path() + "/marigal-run-"));
+    EXPECT_EQ(ModeOf(mine), 0700u);
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
+    EXPECT_TRUE(QFileInfo::exists(running));
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/marigal-runner"));
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/marigal-run-notes.txt"));
+
+    // A second program beside this one gets a folder of its own, and its
+    // folder outlives it only until the next program makes one.
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MARIGAL_TEST_OTHER_PROGRAM", "1");
+    other.setProcessEnvironment(env);
+    other.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RunFolder.OfAnotherProgram"});
+    ASSERT_TRUE(other.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(other.readAllStandardOutput());
+    const QString theirs = out.section("run folder: ", 1).section('\n', 0, 0);
+    EXPECT_TRUE(theirs.startsWith(dir.path() + "/marigal-run-")) << out.toStdString();
+    EXPECT_NE(theirs, mine);
+    EXPECT_TRUE(QFileInfo::exists(theirs));
+
+    test::WriteFile(WorkPath("temp.bmp"), "picture");
+    RemoveRunFolders();  // this program's end
+    EXPECT_FALSE(QFileInfo::exists(mine));
+    const QString next = RunFolder();  // the next program's start
+    EXPECT_FALSE(QFileInfo::exists(theirs));
+    EXPECT_TRUE(QFileInfo::exists(running));
+    ::close(held);
+    RemoveRunFolders();
+    EXPECT_FALSE(QFileInfo::exists(next));
 }

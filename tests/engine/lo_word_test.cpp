@@ -351,6 +351,27 @@ TEST_F(WordMembers, BookmarkTakesTheMessageAndTheInlinePictureIsReplacedUpright)
     EXPECT_NEAR(red.x, blue.x, picture.width() * 0.02);
 }
 
+TEST_F(WordMembers, APhonesFullSizePhotoGoesIn)
+{
+    // 8000 x 6000: past the picture library's default decoding limit, which
+    // made it "not a picture" when this program decoded photos itself.
+    QImage big(8000, 6000, QImage::Format_RGB888);
+    big.fill(kPhotoBlue);
+    const QString photo = path("phone.jpg");
+    ASSERT_TRUE(big.save(photo, "JPG", 80));
+    big = QImage();
+    Object app = backend_.create(kWordProgId);
+    Object doc = open(app, path("card.dot"));
+    doc.obj(u"Shapes", {Value::string(u"Rectangle 27")}).call(u"Select");
+    Object sel = app.obj(u"Selection");
+    sel.obj(u"InlineShapes")
+        .call(u"AddPicture", {Named(u"filename", Value::string(photo)), Named(u"LinkToFile", Value::boolean(false)),
+                              Named(u"SaveWithDocument", Value::boolean(true))});
+    doc.obj(u"Range").call(u"CopyAsPicture");
+    app.call(u"Quit");
+    EXPECT_GT(Find(QGuiApplication::clipboard()->image(), kPhotoBlue).count, 1000);
+}
+
 TEST_F(WordMembers, ASaveTheOfficeCannotFinishLeavesNoTemporaryFile)
 {
     Object app = backend_.create(kWordProgId);

@@ -61,7 +61,7 @@ TEST_F(RunFromForm1, StartMakesACardAndShowsItInThePreview)
     // Two office instances, one after the other: the run's and the picture's.
     EXPECT_EQ(engine.calls().count("CreateObject(\"Word.Application\")"), 2);
     EXPECT_EQ(engine.running(), 0);
-    EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList{QFileInfo(preview.mWordFile).fileName()});
+    EXPECT_EQ(QDir(RunFolder()).entryList(QDir::Files), QStringList{QFileInfo(preview.mWordFile).fileName()});
 
     // "< Back" removes the card and brings the main window back as it was.
     preview.PushButton8_Click();
