@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <utility>
+
 namespace marigal {
 
 namespace {
@@ -294,14 +296,17 @@ Form1::~Form1() = default;
 
 void Form1::PushButton6_Click()
 {
-    // Clicks made while the run blocks the window find the button disabled
-    // (and the run still busy): they start no second card.
-    PushButton6->setEnabled(false);
+    // What the user types and clicks while the run blocks the window is
+    // discarded, not delivered afterwards: a second press would otherwise
+    // start a second card, or act on whatever has the focus by then. The
+    // button itself stays as it is, and so does the focus.
+    BusyInputGuard guard;
+    BusyInputGuard* const outer = std::exchange(busyInput_, &guard);
     PreviewPort preview(*this);
     GenerationRun run(*svc_.engine, *svc_.modal, *this, preview, appTitle_,
                       svc_.cardDigit ? svc_.cardDigit : std::function<int()>(RandomDigit));
     run.PushButton6_Click(mBusy);
-    PushButton6->setEnabled(true);
+    busyInput_ = outer;
 }
 
 void Form1::SaveDocAsJPG(const QString& inFile)
@@ -342,7 +347,7 @@ void Form1::SetPointer(MousePointer pointer)
 
 void Form1::DrainInput()
 {
-    QCoreApplication::processEvents();
+    if (busyInput_) busyInput_->drain();
 }
 
 void Form1::Form_Unload()

@@ -3,6 +3,7 @@
 // moment they change, and the action buttons.
 
 #include "backend.h"
+#include "busy_input.h"
 #include "look.h"
 #include "modal.h"
 #include "pointer.h"
@@ -116,6 +117,7 @@ private:
 
     Form1Services svc_;
     std::unique_ptr<Form2> form2_;
+    BusyInputGuard* busyInput_ = nullptr;  // while a run blocks the window
     MousePointer pointer_ = MousePointer::Default;
     std::optional<QCursor> hand_;
     QString appTitle_;

@@ -5,7 +5,12 @@
 #include "form1_fixture.h"
 #include "form2.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,6 +85,48 @@ TEST_F(RunFromForm1, FirstDesignWithoutAPhotoStaysInTheMainWindow)
     EXPECT_FALSE(f.PreviewLoaded());
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(engine.running(), 0);
+}
+
+TEST_F(RunFromForm1, InputDuringARunIsDiscardedAndTheFocusStaysOnTheStartButton)
+{
+    // The "No file." path: the first design and no photo.
+    store("Text1", "Dear Ann");
+    Form1& f = load();
+    f.ShowCentred();
+    f.PushButton6->setFocus();
+    QWindow* window = f.windowHandle();
+    ASSERT_NE(window, nullptr);
+    int posted = 0;
+    // While the office starts, the user presses Space again, clicks "Clear/
+    // Reset Data" and types: queued at the window, as the system queues it,
+    // for whatever has the focus when it is delivered.
+    engine.onCall = [&](const QString& line, const engine::Args&) {
+        if (!line.startsWith("CreateObject")) return;
+        ++posted;
+        for (QEvent::Type t : {QEvent::KeyPress, QEvent::KeyRelease})
+            QCoreApplication::postEvent(window, new QKeyEvent(t, Qt::Key_Space, Qt::NoModifier, " "));
+        const QPointF reset = f.PushButton2->mapTo(&f, QPointF(f.PushButton2->rect().center()));
+        for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(window, new QMouseEvent(t, reset, f.mapToGlobal(reset), Qt::LeftButton,
+                                                                t == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                              : Qt::NoButton,
+                                                                Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
+    };
+    QTest::keyClick(f.PushButton6, Qt::Key_Space);  // the user's first press starts the run
+    QCoreApplication::processEvents();
+    ASSERT_EQ(posted, 1);  // one run only
+    int noFile = 0;
+    for (const auto& m : modal.messages) noFile += m.text == "No file.";
+    EXPECT_EQ(noFile, 1);
+    EXPECT_EQ(f.Text1->text(), "Dear Ann");
+    EXPECT_EQ(stored("Text1"), "Dear Ann");
+    EXPECT_FALSE(f.Check1->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), f.PushButton6);
+    EXPECT_TRUE(f.PushButton6->isEnabled());
+    // Input after the run is the user's again.
+    QTest::mouseClick(f.PushButton2, Qt::LeftButton);
+    EXPECT_EQ(f.Text1->text(), "");
 }
 
 TEST_F(RunFromForm1, AClickWhileBusyDoesNothing)

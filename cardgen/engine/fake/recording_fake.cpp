@@ -54,6 +54,7 @@ Object RecordingFake::create(const std::u16string& progId)
 {
     calls_->append(QStringLiteral("CreateObject(\"%1\")").arg(Q(progId)));
     if (failCreate) throw EngineError(errtext::kCannotCreate);
+    if (onCall) onCall(calls_->back(), {});
     ++*running_;
     return Object(std::make_shared<FakeDispatch>(*this, QString(), true));
 }

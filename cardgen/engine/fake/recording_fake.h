@@ -32,8 +32,9 @@ public:
     // A call whose line equals `line` raises EngineError(description).
     void failOn(const QString& line, const QString& description) { failures_[line] = description; }
 
-    // Called after each recorded call that did not fail, to play the
-    // office's part where a test needs it (a file written by SaveAs, say).
+    // Called after each recorded call that did not fail (create included),
+    // to play the office's part where a test needs it (a file written by
+    // SaveAs, say), or the user's (input that arrives while a call blocks).
     std::function<void(const QString& line, const Args& args)> onCall;
 
     // Every recorded line, in order (create itself records `CreateObject("...")`).
