@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace marigal;
 using test::ReadFile;
 using test::WriteFile;
@@ -53,14 +57,20 @@ TEST(RemoveFile, RemovesReadOnlyFilesAndIsSilentOtherwise)
     EXPECT_TRUE(QFileInfo(dir.filePath("sub")).isDir());
 }
 
-TEST(RemoveFileByFso, ForcesReadOnlyFilesAndRaisesForMissingOnes)
+TEST(RemoveFileByFso, RemovesTheLinkNeverWhatItNamesAndRaisesForTheRest)
 {
+    // The second method reports what it cannot remove (RemoveFile swallows
+    // it) and, working on names, never follows a link to what it names.
     QTemporaryDir dir;
-    const QString file = WriteFile(dir.filePath("ro.bmp"), "x");
-    QFile::setPermissions(file, QFile::ReadOwner);
-    RemoveFileByFso(file);
-    EXPECT_FALSE(FileExists(file));
-    EXPECT_EQ(ErrorOf([&] { RemoveFileByFso(file); }), apperr::kFileNotFound);
+    const QString target = WriteFile(dir.filePath("card.doc"), "card");
+    const QString link = dir.filePath("link.doc");
+    ASSERT_TRUE(QFile::link(target, link));
+    RemoveFileByFso(link);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadFile(target), "card");
+    EXPECT_EQ(ErrorOf([&] { RemoveFileByFso(link); }), apperr::kFileNotFound);
+    EXPECT_EQ(ErrorOf([&] { RemoveFileByFso(dir.path()); }), apperr::kFileNotFound);
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
 }
 
 TEST(WriteBytesToFile, WritesExactlyTheBytes)
@@ -88,6 +98,22 @@ TEST(WriteBytesToFile, ReportsBadTargetsAndKeepsTheOldFile)
     EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", dir.filePath("none/t.dot")); }), apperr::kPathNotFound);
     EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", dir.path()); }), apperr::kPermissionDenied);
     EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("x", QString()); }), apperr::kFileNotFound);
+
+    // A write that fails part way (the file-size limit standing in for a
+    // full disk) leaves the old file whole and no part of the new one.
+    const QString old = WriteFile(dir.filePath("card.doc"), "the old card");
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    struct rlimit small = limit;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString error = ErrorOf([&] { WriteBytesToFile(QByteArray(100000, 'n'), old); });
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(error, apperr::kDiskFull);
+    EXPECT_EQ(ReadFile(old), "the old card");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"card.doc"});
 }
 
 TEST(JoinPath, UsesThePlatformSeparator)

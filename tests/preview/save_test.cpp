@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace marigal;
 
 namespace {
@@ -114,12 +118,23 @@ TEST_F(SaveTest, AFailedCopyKeepsTheOldFileAndSaysNoDone)
     EXPECT_TRUE(modal.errorBoxes()[0].contains("at line 130"));
     EXPECT_FALSE(texts().contains("Done."));
 
-    // The card document gone: the old target stays whole.
+    // The disk fills up in the middle of the copy over an old card (the
+    // file-size limit stands in for it): the old card stays whole.
     const QString old = test::WriteFile(dir.filePath("old.doc"), "old card");
-    QFile::remove(card);
+    test::WriteFile(card, QByteArray(100000, 'c'));
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    struct rlimit small = limit;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     save(old, MsgResult::Yes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
     EXPECT_EQ(modal.errorBoxes(),
-              std::vector<QString>{ErrorBoxText("File not found", "Form2", "PushButton6_Click", 130)});
+              std::vector<QString>{ErrorBoxText("Disk full", "Form2", "PushButton6_Click", 130)});
     EXPECT_EQ(test::ReadFile(old), "old card");
     EXPECT_FALSE(texts().contains("Done."));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"blocker", "old.doc", "tamlor12345678.doc"}));
 }
