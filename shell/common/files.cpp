@@ -217,11 +217,17 @@ QString WorkingFolder()
     static QHash<QString, QString> chosen;
     auto it = chosen.constFind(temp);
     if (it != chosen.constEnd() && IsPrivateFolder(*it, true)) return *it;
-    QString base = temp;
+    // Inside TEMP when it is a folder that takes one (not a read-only one),
+    // else inside the system's temporary folder.
+    QString folder;
     struct stat st {};
-    if (base.isEmpty() || ::stat(QFile::encodeName(base).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        base = QDir::tempPath();
-    const QString folder = MakePrivateFolder(base);
+    if (!temp.isEmpty() && ::stat(QFile::encodeName(temp).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        try {
+            folder = MakePrivateFolder(temp);
+        } catch (const AppError&) {
+        }
+    }
+    if (folder.isEmpty()) folder = MakePrivateFolder(QDir::tempPath());
     chosen.insert(temp, folder);
     return folder;
 }
