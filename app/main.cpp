@@ -8,8 +8,28 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The end of the desktop session (SIGTERM, SIGHUP) and Ctrl+C reach the
+// program as a byte on this pipe, so that it ends as closing its window
+// does: its offices quit and its working files go.
+int endRequests[2] = {-1, -1};
+
+void RequestEnd(int)
+{
+    const char byte = 1;
+    (void)!::write(endRequests[1], &byte, 1);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -23,11 +43,13 @@ int main(int argc, char* argv[])
     marigal::SettingsStore settings;
     marigal::engine::LibreOfficeOptions office;
     try {
+        // Made now, which clears what killed programs left there.
+        marigal::RunFolder();
         // Where office profiles go when the cache folder cannot take them;
         // beside this program's run folder, so the next program reuses them.
         office.fallbackProfileRoot = marigal::WorkingFolder() + QStringLiteral("/marigal-office-profiles");
     } catch (const std::exception&) {
-        // No working folder either: the profile message says so.
+        // No working folder: each step that needs one reports it.
     }
     marigal::engine::LibreOfficeBackend engine(office);
     // Whatever working file is left when the program ends goes with it.
@@ -48,6 +70,20 @@ int main(int argc, char* argv[])
         ended = true;
         QCoreApplication::exit(0);
     };
+
+    std::unique_ptr<QSocketNotifier> ending;
+    if (::pipe2(endRequests, O_CLOEXEC | O_NONBLOCK) == 0) {
+        ending = std::make_unique<QSocketNotifier>(endRequests[0], QSocketNotifier::Read);
+        QObject::connect(ending.get(), &QSocketNotifier::activated, [&] {
+            char bytes[16];
+            while (::read(endRequests[0], bytes, sizeof bytes) > 0) {
+            }
+            services.endApplication();
+        });
+        struct sigaction request {};
+        request.sa_handler = RequestEnd;
+        for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &request, nullptr);
+    }
 
     marigal::Form1 form(services);
     form.Form_Load();

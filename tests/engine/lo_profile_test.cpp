@@ -19,6 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <rtl/bootstrap.hxx>
 
 #include <atomic>
@@ -223,6 +230,35 @@ TEST(PipeNames, UniqueAndFoundByTheLeftoverCheck)
     // The suite's final check looks for 'pipe,name=[m]arigal'.
     EXPECT_TRUE(a.startsWith(QStringLiteral("marigal-%1-").arg(::getpid()))) << a.toStdString();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9-]+$")).match(a).hasMatch()) << a.toStdString();
+}
+
+TEST(PipeNames, PipesOfProgramsThatEndedAreRemovedOthersKept)
+{
+    // A program of ours that was killed left its office's socket; a running
+    // one (this test) keeps its own.
+    const auto socketAt = [](const QString& path) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0) << path.toStdString();
+        ::close(fd);
+    };
+    // Ended, and not yet reaped (a zombie), as a killed program is until
+    // its parent reaps it.
+    pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    siginfo_t info{};
+    ::waitid(P_PID, id_t(ended), &info, WEXITED | WNOWAIT);
+    const QString stale = oslPipePath(QStringLiteral("marigal-%1-0-0000abcd").arg(ended));
+    const QString live = oslPipePath(QStringLiteral("marigal-%1-99-0000abcd").arg(::getpid()));
+    socketAt(stale);
+    socketAt(live);
+    removeStalePipes();
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(live));
+    QFile::remove(live);
+    ::waitpid(ended, nullptr, 0);
 }
 
 TEST(PipeNames, TheProfilesSingleInstancePipe)

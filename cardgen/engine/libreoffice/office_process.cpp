@@ -70,6 +70,29 @@ std::vector<pid_t> processesWithArg(const QByteArray& arg)
     return found;
 }
 
+// A process's state letter and process group, from /proc/<pid>/stat
+// ("pid (comm) state ppid pgrp ...": comm may hold spaces and parentheses);
+// a state of 0 when there is no such process.
+struct ProcessStat {
+    char state = 0;
+    pid_t group = -1;
+};
+
+ProcessStat readStat(const QString& pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 3 || fields[0].isEmpty()) return {};
+    return {fields[0][0], pid_t(fields[2].toInt())};
+}
+
+bool ended(char state)
+{
+    return state == 0 || state == 'Z' || state == 'X';
+}
+
 // Whether a process of the group is still running. Zombies do not count:
 // a killed soffice.bin, orphaned, waits for init to reap it, which some
 // inits (containers, VMs) do only every few seconds.
@@ -78,14 +101,17 @@ bool groupRuns(pid_t pgid)
     if (::kill(-pgid, 0) != 0) return false;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& name : entries) {
-        QFile f(QStringLiteral("/proc/%1/stat").arg(name));
-        if (!f.open(QIODevice::ReadOnly)) continue;
-        // "pid (comm) state ppid pgrp ...": comm may hold spaces and parentheses.
-        const QByteArray stat = f.readAll();
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 2 && fields[2].toInt() == pgid && fields[0] != "Z" && fields[0] != "X") return true;
+        const ProcessStat st = readStat(name);
+        if (st.group == pgid && !ended(st.state)) return true;
     }
     return false;
+}
+
+// A killed program stays a zombie until its parent reaps it: ended all the same.
+bool processRuns(pid_t pid)
+{
+    if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
+    return !ended(readStat(QString::number(pid)).state);
 }
 
 }  // namespace
@@ -295,7 +321,7 @@ void removeStalePipes()
         if (!numeric || owner <= 0 || ::lstat(path.constData(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
             st.st_uid != ::getuid())
             continue;
-        if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlink(path.constData());
+        if (!processRuns(owner)) ::unlink(path.constData());
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUrl>
 
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -84,14 +85,21 @@ void OfficeSession::launch()
     const QString soffice = findSoffice(options_.sofficePath);
     if (soffice.isEmpty()) throw EngineError(errtext::kCannotCreate);
     localUnoContext();  // first, so that its failure leaves nothing to undo
-    static std::once_flag swept;
-    std::call_once(swept, removeStalePipes);
-
     // The usual place for profiles, else one in the private working folder.
+    const QStringList roots{options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot,
+                            options_.fallbackProfileRoot};
+    // Pipes left by offices of ours that were killed with their program.
+    static std::once_flag swept;
+    std::call_once(swept, [&] {
+        removeStalePipes();
+        for (const QString& root : roots)
+            for (const QString& slot : root.isEmpty() ? QStringList() : ProfileSlot::freeSlots(root))
+                QFile::remove(oslPipePath(singleInstancePipeName(QUrl::fromLocalFile(slot).toString(QUrl::FullyEncoded))));
+    });
+
     QStringList problems;
     bool fresh = false;
-    for (const QString& root : {options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot,
-                                options_.fallbackProfileRoot}) {
+    for (const QString& root : roots) {
         if (root.isEmpty()) continue;
         try {
             fresh = takeProfile(root, soffice);

@@ -136,6 +136,20 @@ QString ProfileSlot::lockPath(const QString& slotDir)
     return slotDir + QStringLiteral("/marigal.lock");
 }
 
+QStringList ProfileSlot::freeSlots(const QString& root)
+{
+    QStringList free;
+    const QDir dir(root);
+    for (const QString& name : dir.entryList({QStringLiteral("p*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString slot = dir.absoluteFilePath(name);
+        const int fd = ::open(QFile::encodeName(lockPath(slot)).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) free << slot;
+        ::close(fd);
+    }
+    return free;
+}
+
 bool ProfileSlot::healthy() const
 {
     const auto values = settingsIn(readSmall(settingsPath(dir_)));

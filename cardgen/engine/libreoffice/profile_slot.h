@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -35,6 +36,8 @@ public:
     QString tempDir() const;
     // The lock file, for callers that check whether a slot is held.
     static QString lockPath(const QString& slotDir);
+    // The slot folders under `root` that no one holds now.
+    static QStringList freeSlots(const QString& root);
 
     // Both seed files are there, well-formed, and still hold the seeded
     // settings (the office rewrites its settings on exit and keeps ours).
