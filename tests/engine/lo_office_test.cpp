@@ -170,6 +170,8 @@ TEST_F(OfficeTest, QuitEndsTheOfficeAndEveryLaterCallFails)
     QFile java(slot(0) + QStringLiteral("/user/config/") + javaSeedName());
     ASSERT_TRUE(java.open(QIODevice::ReadOnly));
     EXPECT_EQ(java.readAll(), javaSeed());
+    // As the office left it, the profile is taken as it is next time.
+    EXPECT_TRUE(ProfileSlot::acquire(root_.path())->healthy());
 }
 
 TEST_F(OfficeTest, TwoOfficesRunSideBySideOnTheirOwnProfiles)

@@ -123,7 +123,14 @@ TEST(ProfileSeed, WrittenOnceSoTheOfficesOwnChangesStayAndDamageIsSeen)
     slot->seed(QStringLiteral("7.4"));
     ASSERT_TRUE(slot->healthy());
     const QString xcu = slot->dir() + QStringLiteral("/user/registrymodifications.xcu");
-    writeFile(xcu, profileSeed(QStringLiteral("7.4")) + "<!-- the office's own -->");
+    // The office writes lists and empty values of its own among ours.
+    QByteArray own = profileSeed(QStringLiteral("7.4"));
+    own.replace("</oor:items>",
+                "<item oor:path=\"/org.openoffice.Office.Linguistic/ServiceManager/SpellCheckerList\"><prop "
+                "oor:name=\"en-US\" oor:op=\"fuse\"><value><it>org.openoffice.lingu.MySpellSpellChecker</it></value>"
+                "</prop></item>\n<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"Empty\" "
+                "oor:op=\"fuse\"><value xsi:nil=\"true\"/></prop></item>\n<!-- the office's own -->\n</oor:items>\n");
+    writeFile(xcu, own);
     slot->seed(QStringLiteral("9.9"));
     EXPECT_TRUE(slot->healthy());
     QFile f(xcu);

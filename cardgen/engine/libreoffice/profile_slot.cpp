@@ -84,7 +84,8 @@ std::map<QString, QString> settingsIn(const QByteArray& xml)
         if (r.readNext() != QXmlStreamReader::StartElement) continue;
         if (r.name() == QLatin1String("item")) path = r.attributes().value(QStringLiteral("oor:path")).toString();
         else if (r.name() == QLatin1String("prop")) name = r.attributes().value(QStringLiteral("oor:name")).toString();
-        else if (r.name() == QLatin1String("value")) values[path + QLatin1Char('/') + name] = r.readElementText();
+        else if (r.name() == QLatin1String("value"))  // lists hold <it> elements
+            values[path + QLatin1Char('/') + name] = r.readElementText(QXmlStreamReader::IncludeChildElements);
     }
     if (r.hasError()) return {};
     return values;
