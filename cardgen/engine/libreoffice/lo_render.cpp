@@ -1,6 +1,9 @@
 #include "libreoffice/lo_render.h"
 
+#include "libreoffice/uno_strings.h"
+
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
@@ -8,12 +11,11 @@
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/io/XOutputStream.hpp>
-#include <cppuhelper/implbase1.hxx>
-#include <rtl/ref.hxx>
+#include <osl/file.hxx>
 
 #include <poppler-qt6.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -29,24 +31,6 @@ using css::uno::Any;
 using css::uno::Reference;
 using css::uno::Sequence;
 
-// Collects what the office writes. The bridge calls it back on the thread
-// waiting in storeToURL, so it needs no lock.
-// (The SDK here ships implbase1, not the variadic implbase.)
-class ByteSink : public cppu::WeakImplHelper1<css::io::XOutputStream> {
-public:
-    void SAL_CALL writeBytes(const Sequence<sal_Int8>& data) override
-    {
-        bytes_.append(reinterpret_cast<const char*>(data.getConstArray()), data.getLength());
-    }
-    void SAL_CALL flush() override {}
-    void SAL_CALL closeOutput() override {}
-
-    QByteArray take() { return std::move(bytes_); }
-
-private:
-    QByteArray bytes_;
-};
-
 PropertyValue property(const char* name, const Any& value)
 {
     return PropertyValue(rtl::OUString::createFromAscii(name), -1, value, css::beans::PropertyState_DIRECT_VALUE);
@@ -61,12 +45,14 @@ Sequence<PropertyValue> properties(const PropertyValue (&values)[N])
 
 }  // namespace
 
-QByteArray ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& document)
+void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& document, const QString& path)
 {
     if (!document.is()) throw EngineError(errtext::kNotSet);
-    return session.call([&] {
+    rtl::OUString url;
+    if (osl::FileBase::getFileURLFromSystemPath(toOUString(path), url) != osl::FileBase::E_None)
+        throw EngineError(errtext::kBadFileName);
+    session.call([&] {
         const Reference<css::frame::XStorable> storable(document, css::uno::UNO_QUERY_THROW);
-        const rtl::Reference<ByteSink> sink(new ByteSink);
         // Photos go in as they are: lossless keeps a JPEG's own bytes (no
         // second round of JPEG loss) and spares the filter re-encoding it;
         // other bitmaps are deflated rather than turned into JPEG.
@@ -77,19 +63,17 @@ QByteArray ExportPdf(OfficeSession& session, const Reference<css::lang::XCompone
         const PropertyValue descriptor[]{
             property("FilterName", Any(rtl::OUString("writer_pdf_Export"))),
             property("FilterData", Any(properties(filterData))),
-            property("OutputStream", Any(Reference<css::io::XOutputStream>(sink.get()))),
         };
         // storeToURL, unlike storeAsURL, leaves the document's location and
         // modified state alone.
-        storable->storeToURL(rtl::OUString("private:stream"), properties(descriptor));
-        return sink->take();
+        storable->storeToURL(url, properties(descriptor));
     });
 }
 
-QImage RenderPdf(const QByteArray& pdf, double dpi)
+QImage RenderPdf(const QString& path, double dpi)
 {
     if (!(dpi > 0) || !std::isfinite(dpi)) throw std::invalid_argument("RenderPdf: dpi must be positive");
-    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(pdf);
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(path);
     if (!doc || doc->isLocked() || doc->numPages() < 1) throw EngineError(errtext::kAutomationError);
     doc->setRenderBackend(Poppler::Document::SplashBackend);
     doc->setRenderHint(Poppler::Document::Antialiasing);
@@ -142,7 +126,16 @@ QImage RenderPdf(const QByteArray& pdf, double dpi)
 QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XComponent>& document, double dpi)
 {
     if (!(dpi > 0) || !std::isfinite(dpi)) throw std::invalid_argument("RenderDocument: dpi must be positive");
-    return RenderPdf(ExportPdf(session, document), dpi);
+    session.ensureAlive();
+    // In the office's own temporary folder, removed with it in any case.
+    static std::atomic<unsigned> counter{0};
+    const QString path = session.tempDir() + QStringLiteral("/pages-%1.pdf").arg(counter++);
+    struct Removed {
+        const QString& path;
+        ~Removed() { QFile::remove(path); }
+    } removed{path};
+    ExportPdf(session, document, path);
+    return RenderPdf(path, dpi);
 }
 
 void PlaceOnClipboard(const QImage& picture)

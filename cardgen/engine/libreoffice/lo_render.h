@@ -1,12 +1,12 @@
 #pragma once
-// A Writer document as one picture: the office exports it to PDF in memory,
-// poppler draws the PDF's pages. One PDF export takes a fraction of the time
+// A Writer document as one picture: the office exports it to a PDF file in
+// its own temporary folder, poppler draws the PDF's pages. One PDF export takes a fraction of the time
 // the office's own picture export needs for a single page, and it keeps
 // photos at their full resolution.
 
 #include "libreoffice/office_session.h"
 
-#include <QByteArray>
+#include <QString>
 #include <QImage>
 
 #include <com/sun/star/lang/XComponent.hpp>
@@ -27,9 +27,11 @@ QImage RenderDocument(OfficeSession& session, const css::uno::Reference<css::lan
 void PlaceOnClipboard(const QImage& picture);
 
 // The two steps of RenderDocument, apart for tests and measurements.
-// The document as PDF, built in memory: no file to clean up.
-QByteArray ExportPdf(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document);
-// Every page of a PDF side by side, tops aligned, on white.
-QImage RenderPdf(const QByteArray& pdf, double dpi);
+// The document as a PDF file at `path`: read by the renderer from the file,
+// a large photo's bytes need not all be held in this program's memory.
+void ExportPdf(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
+              const QString& path);
+// Every page of a PDF file side by side, tops aligned, on white.
+QImage RenderPdf(const QString& path, double dpi);
 
 }  // namespace marigal::engine::lo
