@@ -17,6 +17,9 @@ namespace {
 // decode of a 200-megapixel photo (800 MB) is refused, a thumbnail of one is
 // small. Qt's own limit (128 MB) refused everyday 48-megapixel phone photos.
 constexpr int kDecodeLimitMb = 512;
+// Beyond this, a picture that cannot be decoded at a fraction of its size is
+// not decoded for a small copy (it would cost 4 bytes a pixel).
+constexpr double kFullDecodePixels = 50e6;
 }  // namespace
 
 QImage LoadPicture(const QString& path, QSize fitInto)
@@ -42,6 +45,14 @@ QImage LoadPicture(const QString& path, QSize fitInto)
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (fitInto.isValid() && size.isValid() && (size.width() > fitInto.width() || size.height() > fitInto.height())) {
+        // Only a JPEG is decoded at a fraction of its size; another format
+        // too large to decode in full is taken on its header's word.
+        if (reader.format() != "jpeg" && double(size.width()) * size.height() > kFullDecodePixels) {
+            if (!reader.canRead()) throw AppError(apperr::kInvalidPicture);
+            QImage stand(size.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+            stand.fill(Qt::lightGray);
+            return stand;
+        }
         // The stored size, before any turn: fit whichever way it stands.
         QSize target = size.scaled(fitInto, Qt::KeepAspectRatio);
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)

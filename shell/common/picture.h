@@ -10,8 +10,10 @@ namespace marigal {
 // Decodes a picture file, upright (a camera's orientation applied). Opened
 // without blocking: a named pipe, a device or a socket is no picture, and
 // neither is anything but a regular file. With `fitInto`, only as many
-// pixels are decoded as a picture of that size needs (a photo of 200
-// megapixels for a thumbnail costs a fraction of its full size).
+// pixels are decoded as a picture of that size needs (a JPEG of 200
+// megapixels for a thumbnail costs a fraction of its full size); a picture of
+// another format too large to decode whole is checked by its header only, and
+// a plain stand-in of the fitting size is returned.
 // Raises AppError: "File not found" when it is missing, "Permission denied"
 // when it cannot be read, "Invalid picture" when it is no picture or a
 // damaged one.
