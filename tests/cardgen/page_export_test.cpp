@@ -17,9 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace marigal;
@@ -102,15 +99,10 @@ TEST_F(PageExport, ADiskThatFillsUpWritesNoPartOfThePicture)
     // The file-size limit stands in for a full disk: the write fails part
     // way (EFBIG, with SIGXFSZ ignored as the program does).
     test::WriteFile(PagePicturePath(), "an old picture");
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 20000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    exportPage();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        test::FileSizeLimit full(20000);
+        exportPage();
+    }
 
     EXPECT_EQ(modal.errorBoxes(), std::vector<QString>{Box(apperr::kDiskFull, 122)});
     EXPECT_FALSE(FileExists(PagePicturePath()));  // neither part of the new one nor the old one

@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
-
 using namespace marigal;
 using test::ReadFile;
 using test::WriteFile;
@@ -102,16 +98,10 @@ TEST(WriteBytesToFile, ReportsBadTargetsAndKeepsTheOldFile)
     // A write that fails part way (the file-size limit standing in for a
     // full disk) leaves the old file whole and no part of the new one.
     const QString old = WriteFile(dir.filePath("card.doc"), "the old card");
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    struct rlimit small = limit;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = ErrorOf([&] { WriteBytesToFile(QByteArray(100000, 'n'), old); });
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, handler);
-    EXPECT_EQ(error, apperr::kDiskFull);
+    {
+        test::FileSizeLimit full(4096);
+        EXPECT_EQ(ErrorOf([&] { WriteBytesToFile(QByteArray(100000, 'n'), old); }), apperr::kDiskFull);
+    }
     EXPECT_EQ(ReadFile(old), "the old card");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"card.doc"});
 }

@@ -12,10 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
-
 using namespace marigal;
 
 namespace {
@@ -122,15 +118,10 @@ TEST_F(SaveTest, AFailedCopyKeepsTheOldFileAndSaysNoDone)
     // file-size limit stands in for it): the old card stays whole.
     const QString old = test::WriteFile(dir.filePath("old.doc"), "old card");
     test::WriteFile(card, QByteArray(100000, 'c'));
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    struct rlimit small = limit;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    save(old, MsgResult::Yes);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, handler);
+    {
+        test::FileSizeLimit full(4096);
+        save(old, MsgResult::Yes);
+    }
     EXPECT_EQ(modal.errorBoxes(),
               std::vector<QString>{ErrorBoxText("Disk full", "Form2", "PushButton6_Click", 130)});
     EXPECT_EQ(test::ReadFile(old), "old card");

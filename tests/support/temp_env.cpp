@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QImage>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 namespace marigal::test {
 
 ScopedEnv::ScopedEnv(const char* name, const std::optional<QByteArray>& value) : name_(name)
@@ -16,6 +20,25 @@ ScopedEnv::~ScopedEnv()
 {
     if (old_) qputenv(name_.constData(), *old_);
     else qunsetenv(name_.constData());
+}
+
+FileSizeLimit::FileSizeLimit(long long bytes)
+{
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    oldSoft_ = static_cast<long long>(limit.rlim_cur);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(oldSoft_);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler_);
 }
 
 QString WriteFile(const QString& path, const QByteArray& bytes)

@@ -22,6 +22,21 @@ private:
     std::optional<QByteArray> old_;
 };
 
+// For as long as it lives, a file this process writes stops growing at
+// `bytes`: the write fails with EFBIG (SIGXFSZ ignored, as the program has
+// it), as it would on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    long long oldSoft_ = -1;
+    void (*oldHandler_)(int) = nullptr;
+};
+
 // Writes `bytes` to `path`, creating it; returns the path.
 QString WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);

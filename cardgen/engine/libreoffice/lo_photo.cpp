@@ -1,12 +1,12 @@
 #include "libreoffice/lo_photo.h"
 
 #include "engine_error.h"
+#include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 
 #include <QFile>
 #include <QImageReader>
 
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/drawing/GraphicExportFilter.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
@@ -33,26 +33,13 @@ namespace marigal::engine::lo {
 
 namespace {
 
-using css::beans::PropertyValue;
 using css::uno::Any;
 using css::uno::Reference;
-using css::uno::Sequence;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 
 // Far beyond any camera's photo; a larger file is not taken for one.
 constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
-
-PropertyValue Prop(const char* name, const Any& value)
-{
-    return PropertyValue(rtl::OUString::createFromAscii(name), -1, value, css::beans::PropertyState_DIRECT_VALUE);
-}
-
-template <size_t N>
-Sequence<PropertyValue> Props(const PropertyValue (&values)[N])
-{
-    return Sequence<PropertyValue>(values, sal_Int32(N));
-}
 
 rtl::OUString FileUrl(const QString& path)
 {
@@ -65,9 +52,8 @@ rtl::OUString FileUrl(const QString& path)
 Reference<css::graphic::XGraphic> Query(const Reference<css::graphic::XGraphicProvider>& provider,
                                         const rtl::OUString& url)
 {
-    const PropertyValue query[]{Prop("URL", Any(url))};
     try {
-        return provider->queryGraphic(Props(query));
+        return provider->queryGraphic(Props({Prop("URL", url)}));
     } catch (const css::io::IOException&) {
     } catch (const css::lang::IllegalArgumentException&) {
     }
@@ -80,8 +66,7 @@ public:
     explicit Drawing(OfficeSession& session)
     {
         Reference<css::frame::XComponentLoader> loader(session.desktop(), UNO_QUERY_THROW);
-        const PropertyValue args[]{Prop("Hidden", Any(true))};
-        doc_ = loader->loadComponentFromURL("private:factory/sdraw", "_blank", 0, Props(args));
+        doc_ = loader->loadComponentFromURL("private:factory/sdraw", "_blank", 0, Props({Prop("Hidden", true)}));
         if (!doc_.is()) throw EngineError(errtext::kAutomationError);
     }
     ~Drawing()
@@ -140,19 +125,15 @@ Reference<css::graphic::XGraphic> Upright(OfficeSession& session,
     static std::atomic<unsigned> counter{0};
     const QString file = session.tempDir() + QStringLiteral("/upright-%1.%2").arg(counter++).arg(jpeg ? "jpg" : "png");
     const rtl::OUString url = FileUrl(file);
-    const PropertyValue filterData[]{
-        Prop("PixelWidth", Any(quarter ? pixels.Height : pixels.Width)),
-        Prop("PixelHeight", Any(quarter ? pixels.Width : pixels.Height)),
-        Prop("Quality", Any(sal_Int32(95))),
-    };
-    const PropertyValue args[]{
-        Prop("URL", Any(url)),
-        Prop("MediaType", Any(rtl::OUString::createFromAscii(jpeg ? "image/jpeg" : "image/png"))),
-        Prop("FilterData", Any(Props(filterData))),
-    };
+    const auto filterData = Props({Prop("PixelWidth", quarter ? pixels.Height : pixels.Width),
+                                   Prop("PixelHeight", quarter ? pixels.Width : pixels.Height),
+                                   Prop("Quality", sal_Int32(95))});
+    const auto args = Props({Prop("URL", url),
+                             Prop("MediaType", rtl::OUString::createFromAscii(jpeg ? "image/jpeg" : "image/png")),
+                             Prop("FilterData", filterData)});
     Reference<css::drawing::XGraphicExportFilter> filter = css::drawing::GraphicExportFilter::create(session.context());
     filter->setSourceDocument(Reference<css::lang::XComponent>(shape, UNO_QUERY_THROW));
-    const bool written = filter->filter(Props(args));
+    const bool written = filter->filter(args);
     Reference<css::graphic::XGraphic> upright = written ? Query(provider, url) : nullptr;
     QFile::remove(file);
     if (!upright.is()) throw EngineError(errtext::kNotAPicture);

@@ -1,5 +1,6 @@
 #include "libreoffice/lo_render.h"
 
+#include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 
 #include <QClipboard>
@@ -9,7 +10,6 @@
 #include <QPainter>
 #include <QThread>
 
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <osl/file.hxx>
 
@@ -24,26 +24,7 @@
 
 namespace marigal::engine::lo {
 
-namespace {
-
-using css::beans::PropertyValue;
-using css::uno::Any;
 using css::uno::Reference;
-using css::uno::Sequence;
-
-PropertyValue property(const char* name, const Any& value)
-{
-    return PropertyValue(rtl::OUString::createFromAscii(name), -1, value, css::beans::PropertyState_DIRECT_VALUE);
-}
-
-// The SDK keeps Sequence's initializer-list constructor to the office's own code.
-template <size_t N>
-Sequence<PropertyValue> properties(const PropertyValue (&values)[N])
-{
-    return Sequence<PropertyValue>(values, sal_Int32(N));
-}
-
-}  // namespace
 
 void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& document, const QString& path)
 {
@@ -56,17 +37,11 @@ void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& d
         // Photos go in as they are: lossless keeps a JPEG's own bytes (no
         // second round of JPEG loss) and spares the filter re-encoding it;
         // other bitmaps are deflated rather than turned into JPEG.
-        const PropertyValue filterData[]{
-            property("UseLosslessCompression", Any(true)),
-            property("ReduceImageResolution", Any(false)),
-        };
-        const PropertyValue descriptor[]{
-            property("FilterName", Any(rtl::OUString("writer_pdf_Export"))),
-            property("FilterData", Any(properties(filterData))),
-        };
+        const auto filterData = Props({Prop("UseLosslessCompression", true), Prop("ReduceImageResolution", false)});
         // storeToURL, unlike storeAsURL, leaves the document's location and
         // modified state alone.
-        storable->storeToURL(url, properties(descriptor));
+        storable->storeToURL(url, Props({Prop("FilterName", rtl::OUString("writer_pdf_Export")),
+                                         Prop("FilterData", filterData)}));
     });
 }
 

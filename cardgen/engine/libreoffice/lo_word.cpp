@@ -2,6 +2,7 @@
 
 #include "libreoffice/lo_photo.h"
 #include "libreoffice/lo_render.h"
+#include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 
 #include <QDir>
@@ -126,24 +127,12 @@ std::u16string U(const rtl::OUString& s)
     return std::u16string(reinterpret_cast<const char16_t*>(s.getStr()), size_t(s.getLength()));
 }
 
-Sequence<css::beans::PropertyValue> Props(std::initializer_list<css::beans::PropertyValue> list)
-{
-    return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
-}
 
 Reference<text::XTextRange> AsRange(const Reference<text::XTextCursor>& cursor)
 {
     return Reference<text::XTextRange>(cursor.get());
 }
 
-template <class T>
-css::beans::PropertyValue Prop(const char* name, const T& value)
-{
-    css::beans::PropertyValue p;
-    p.Name = rtl::OUString::createFromAscii(name);
-    p.Value <<= value;
-    return p;
-}
 
 bool SameName(std::u16string_view a, std::u16string_view b)
 {
