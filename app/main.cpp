@@ -51,6 +51,8 @@ int main(int argc, char* argv[])
     } catch (const std::exception&) {
         // No working folder: each step that needs one reports it.
     }
+    // The office draws the card's picture as finely as the preview keeps it.
+    office.pictureFit = marigal::PicturePixels(marigal::Form1::PreviewFit());
     marigal::engine::LibreOfficeBackend engine(office);
     // Whatever working file is left when the program ends goes with it.
     struct RunFolderRemover {

@@ -36,6 +36,18 @@ QImage GetClipboardPicture(int /*format: any picture the clipboard offers*/)
     return {};
 }
 
+namespace {
+// Pixels kept for each pixel shown at zoom 1.0: sharp up to the largest zoom
+// and on a screen of up to four times the resolution.
+constexpr double kOversample = 4.0;
+}  // namespace
+
+QSize PicturePixels(const PictureFit& fit)
+{
+    return {int(std::lround(fit.twips.width() * fit.screenDpi / 1440.0 * kOversample)),
+            int(std::lround(fit.twips.height() * fit.screenDpi / 1440.0 * kOversample))};
+}
+
 QImage FitPicture(const QImage& picture, const PictureFit& fit)
 {
     if (picture.isNull() || fit.twips.isEmpty()) return picture;
@@ -44,7 +56,7 @@ QImage FitPicture(const QImage& picture, const PictureFit& fit)
     const double viewH = fit.twips.height() * fit.screenDpi / 1440.0;
     const double natural = std::min(viewW / picture.width(), viewH / picture.height());
     QImage out = picture;
-    const double oversample = 4.0;
+    const double oversample = kOversample;
     if (natural * oversample < 1.0) {
         out = picture.scaled(std::max(1, int(std::lround(picture.width() * natural * oversample))),
                              std::max(1, int(std::lround(picture.height() * natural * oversample))),

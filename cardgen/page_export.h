@@ -23,6 +23,9 @@ struct PictureFit {
     double screenDpi = 96;
 };
 
+// The picture's pixels: four times the viewport's, at the screen's resolution.
+QSize PicturePixels(const PictureFit& fit);
+
 QString PagePicturePath();  // the working folder's "temp.bmp"
 
 // The clipboard's picture; tries up to 1000 times, for about two seconds at

@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "files.h"
 #include "steps.h"
+#include "timing.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -118,6 +119,7 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
     surface_ = std::make_unique<Surface>(*this);
     zoom_ = std::make_unique<ZoomPan>(*svc_.modal, *surface_, viewport,
                                       float(Zoom_Ori->frameWidth() * twipsPerPixel));
+    TracePaintAfterShow(*this, kForm);
 }
 
 Form2::~Form2() = default;

@@ -9,6 +9,7 @@
 #include "picture.h"
 #include "startup.h"
 #include "steps.h"
+#include "timing.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), svc_(st
     setFont(ControlFont());
     SetBackColor(*this, Qt::white);
     buildControls();
+    TracePaintAfterShow(*this, kForm);
 }
 
 void Form1::buildControls()
@@ -309,9 +311,14 @@ void Form1::PushButton6_Click()
     busyInput_ = outer;
 }
 
+PictureFit Form1::PreviewFit()
+{
+    return {Form2::ViewportInnerTwips(), ScreenDpi()};
+}
+
 void Form1::SaveDocAsJPG(const QString& inFile)
 {
-    marigal::SaveDocAsJPG(*svc_.engine, *svc_.modal, inFile, PictureFit{Form2::ViewportInnerTwips(), ScreenDpi()});
+    marigal::SaveDocAsJPG(*svc_.engine, *svc_.modal, inFile, PreviewFit());
 }
 
 Form2& Form1::Preview()

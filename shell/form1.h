@@ -8,6 +8,7 @@
 #include "modal.h"
 #include "pointer.h"
 #include "generation_run.h"
+#include "page_export.h"
 #include "settings.h"
 
 #include <QWidget>
@@ -93,6 +94,9 @@ public:
     void PushButton6_Click();
     // Renders the card document to the working folder's "temp.bmp".
     void SaveDocAsJPG(const QString& inFile) override;
+    // Where the preview shows the card's picture, and so how finely the
+    // picture is worth drawing.
+    static PictureFit PreviewFit();
     // The preview window; the first reference creates it.
     Form2& Preview();
     bool PreviewLoaded() const { return form2_ != nullptr; }

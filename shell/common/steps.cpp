@@ -2,6 +2,9 @@
 
 #include "config.h"
 #include "errors.h"
+#include "timing.h"
+
+#include <QElapsedTimer>
 
 #include <exception>
 
@@ -25,7 +28,17 @@ bool Steps::operator()(int line, const std::function<void()>& body)
     line_ = line;
     QString description;
     try {
-        body();
+        if (lcTiming().isDebugEnabled()) {
+            QElapsedTimer clock;
+            clock.start();
+            body();
+            qCDebug(lcTiming).noquote() << QStringLiteral("%1.%2 %3: %4 ms")
+                                               .arg(form_, procedure_)
+                                               .arg(line)
+                                               .arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1);
+        } else {
+            body();
+        }
         return true;
     } catch (const std::exception& e) {
         // Every error type of ours carries its description as UTF-8 in what().

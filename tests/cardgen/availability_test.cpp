@@ -34,6 +34,7 @@ TEST(CheckWordInstance, WithTheOfficePresentLeavesNothingRunning)
     CheckWordInstance(backend, modal, "Marigal", [&] { ++ended; });
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(modal.messages.empty());
+    engine::WaitForQuittingOffices();
     EXPECT_EQ(OfficesRunning(), before);
 }
 

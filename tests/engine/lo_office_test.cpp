@@ -6,6 +6,7 @@
 #include "libreoffice/office_process.h"
 #include "libreoffice/office_session.h"
 #include "libreoffice/profile_slot.h"
+#include "libreoffice/quitting_offices.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -55,6 +56,7 @@ protected:
     {
         // Whatever a failed test left is reported, then killed, so that one
         // failure does not leak offices into the next tests.
+        WaitForQuittingOffices();
         const auto left = officePids();
         EXPECT_TRUE(left.empty()) << left.size() << " office process(es) left running";
         for (pid_t pid : left) ::kill(pid, SIGKILL);
@@ -132,8 +134,10 @@ protected:
         return path;
     }
 
+    // Once the offices on their way out have ended.
     void expectAllGone(const QString& slotDir)
     {
+        WaitForQuittingOffices();
         EXPECT_TRUE(officePids().empty());
         EXPECT_FALSE(slotHeld(slotDir)) << slotDir.toStdString();
         EXPECT_EQ(leftovers(slotDir), QStringList());
@@ -183,6 +187,7 @@ TEST_F(OfficeTest, TwoOfficesRunSideBySideOnTheirOwnProfiles)
     EXPECT_NE(first->processGroup(), second->processGroup());
 
     first->quit();
+    WaitForQuittingOffices();
     EXPECT_FALSE(slotHeld(slot(0)));
     EXPECT_TRUE(officePids(slot(0)).empty()) << "first office still running";
     EXPECT_FALSE(officePids(slot(1)).empty()) << "second office went with the first";
@@ -325,6 +330,48 @@ TEST_F(OfficeTest, AnOfficeLeftOnAProfileByACrashIsKilledFirst)
     expectAllGone(slot(0));
 }
 
+TEST_F(OfficeTest, AnOfficeStartedDirectlyThatAsksForARestartIsStartedAgain)
+{
+    // An installation whose soffice.bin asks once for a restart, as a real
+    // one does after it has set up a new profile, then runs the real office.
+    const QString program = root_.filePath("program");
+    QDir().mkpath(program);
+    QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/soffice"), program + "/soffice");
+    const QString marker = root_.filePath("started");
+    QFile bin(program + "/soffice.bin");
+    ASSERT_TRUE(bin.open(QIODevice::WriteOnly));
+    bin.write("#!/bin/sh\nif [ ! -e '" + QFile::encodeName(marker) + "' ]; then : > '" + QFile::encodeName(marker) +
+              "'; exit 81; fi\nexec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n");
+    bin.close();
+    bin.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    LibreOfficeOptions o = options();
+    o.sofficePath = program + "/soffice";
+    auto session = OfficeSession::start(o);
+    EXPECT_TRUE(QFileInfo::exists(marker));
+    EXPECT_TRUE(session->call([&] { return session->desktop()->getComponents().is(); }));
+    session->quit();
+    expectAllGone(slot(0));
+}
+
+TEST_F(OfficeTest, AQuittingOfficeKeepsItsProfileUntilItHasEnded)
+{
+    // An office on its way out (writing its profile, a second here) is left
+    // to end in the background: its profile is not handed out meanwhile,
+    // and it is reaped, never leaked, when it ends.
+    auto slot0 = ProfileSlot::acquire(root_.path());
+    auto office = std::make_unique<OfficeProcess>(OfficeLaunch{script("ending", "sleep 1"), QString(),
+                                                               slot0->installationUrl(), slot0->tempDir(),
+                                                               OfficeProcess::uniquePipeName()});
+    const pid_t pid = office->pid();
+    QuittingOffices::adopt(std::move(office), std::move(slot0), OfficeProcess::Clock::now() + 5s);
+    EXPECT_TRUE(slotHeld(slot(0)));
+    EXPECT_EQ(ProfileSlot::acquire(root_.path())->dir(), slot(1));
+    WaitForQuittingOffices();
+    EXPECT_FALSE(slotHeld(slot(0)));
+    EXPECT_EQ(::kill(pid, 0), -1);  // reaped: no zombie left either
+    EXPECT_EQ(ProfileSlot::acquire(root_.path())->dir(), slot(0));
+}
+
 TEST_F(OfficeTest, OfficesEndWithAProgramThatIsKilled)
 {
     // Started directly and through the launcher: kill -9 of the program that
@@ -359,6 +406,7 @@ TEST_F(OfficeTest, ADamagedProfileIsMadeAnewWithTheSeededSettings)
 {
     auto first = OfficeSession::start(options());
     first->quit();
+    WaitForQuittingOffices();
     const QString xcu = slot(0) + QStringLiteral("/user/registrymodifications.xcu");
     QFile f(xcu);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -370,6 +418,7 @@ TEST_F(OfficeTest, ADamagedProfileIsMadeAnewWithTheSeededSettings)
     auto second = OfficeSession::start(options());
     EXPECT_EQ(second->profileDir(), slot(0));
     second->quit();
+    WaitForQuittingOffices();
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray settings = f.readAll();
     EXPECT_TRUE(settings.contains("<prop oor:name=\"UseLocking\" oor:op=\"fuse\"><value>false</value>"));

@@ -78,6 +78,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        WaitForQuittingOffices();
         delete profiles_;
         profiles_ = nullptr;
     }
@@ -95,6 +96,7 @@ protected:
     {
         document_.clear();
         session_->quit();  // the office takes its documents with it
+        WaitForQuittingOffices();
         EXPECT_EQ(officeProcesses(), 0) << "office process left running";
     }
 

@@ -2,10 +2,21 @@
 
 #include "libreoffice/lo_application.h"
 #include "libreoffice/office_session.h"
+#include "libreoffice/quitting_offices.h"
 
 namespace marigal::engine {
 
+void WaitForQuittingOffices()
+{
+    lo::QuittingOffices::waitAll();
+}
+
 LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options) : options_(std::move(options)) {}
+
+LibreOfficeBackend::~LibreOfficeBackend()
+{
+    WaitForQuittingOffices();
+}
 
 Object LibreOfficeBackend::create(const std::u16string& progId16)
 {

@@ -5,6 +5,7 @@
 
 #include "backend.h"
 
+#include <QSize>
 #include <QString>
 
 #include <chrono>
@@ -17,6 +18,10 @@ struct LibreOfficeOptions {
     // Where the reusable office profiles live; empty:
     // ($XDG_CACHE_HOME or ~/.cache)/marigal/office-profiles.
     QString profileRoot;
+    // Range.CopyAsPicture draws the pages no finer than fits them into this
+    // many pixels (and no finer than 300 dpi): the program asks for what its
+    // preview keeps. Empty: 300 dpi.
+    QSize pictureFit;
     // When no profile can be made under profileRoot: a second place for them.
     QString fallbackProfileRoot;
     // Start the launcher script even where the office binary could be started
@@ -35,9 +40,16 @@ struct LibreOfficeOptions {
     std::chrono::milliseconds quitTimeout{std::chrono::seconds(5)};
 };
 
+// Returns once every office that was asked to quit has ended and is cleaned
+// up: an office that agreed to quit is left to write its profile while the
+// program goes on.
+void WaitForQuittingOffices();
+
 class LibreOfficeBackend : public Backend {
 public:
     explicit LibreOfficeBackend(LibreOfficeOptions options = {});
+    // Waits for the offices still on their way out (their profiles written).
+    ~LibreOfficeBackend() override;
 
     // "Word.Application" starts an office and returns its application object;
     // anything else, or an office that does not start, raises

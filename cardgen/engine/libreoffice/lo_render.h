@@ -8,20 +8,23 @@
 
 #include <QString>
 #include <QImage>
+#include <QSize>
 
 #include <com/sun/star/lang/XComponent.hpp>
 
 namespace marigal::engine::lo {
 
 // Renders every page of a loaded Writer document into one picture, pages side
-// by side left to right on white, at `dpi` dots per inch; the picture records
-// its resolution (dotsPerMeterX/Y) so a loader can tell its natural size.
+// by side left to right on white, at `dpi` dots per inch, or at the lower
+// resolution that makes the picture fit `fit` pixels when one is given; the
+// picture records its resolution (dotsPerMeterX/Y) so a loader can tell its
+// natural size.
 // Leaves the document as it was (not even marked modified). Office failures
 // raise as described at OfficeSession::call; a PDF the renderer cannot read,
 // or a picture too large for memory, raises "Automation error".
 // `dpi` must be positive and finite.
 QImage RenderDocument(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
-                      double dpi);
+                      double dpi, QSize fit = QSize());
 
 // Places a picture on the system clipboard; raises EngineError(errtext::kClipboard) when it cannot.
 void PlaceOnClipboard(const QImage& picture);
@@ -32,6 +35,6 @@ void PlaceOnClipboard(const QImage& picture);
 void ExportPdf(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
               const QString& path);
 // Every page of a PDF file side by side, tops aligned, on white.
-QImage RenderPdf(const QString& path, double dpi);
+QImage RenderPdf(const QString& path, double dpi, QSize fit = QSize());
 
 }  // namespace marigal::engine::lo

@@ -1,6 +1,8 @@
 #include "libreoffice/office_session.h"
 
 #include "libreoffice/office_install.h"
+#include "libreoffice/office_timing.h"
+#include "libreoffice/quitting_offices.h"
 #include "libreoffice/uno_bootstrap.h"
 #include "libreoffice/uno_strings.h"
 
@@ -28,6 +30,8 @@ constexpr auto kConnectRetry = 25ms;
 constexpr int kMaxRestarts = 2;
 
 }  // namespace
+
+Q_LOGGING_CATEGORY(lcOfficeTiming, "marigal.timing.office", QtWarningMsg)
 
 QString defaultProfileRoot()
 {
@@ -114,7 +118,8 @@ void OfficeSession::launch()
                                  problems.join(QLatin1Char('\n')));
     profileDir_ = slot_->dir();
 
-    const auto deadline = Clock::now() + (fresh ? options_.firstStartTimeout : options_.startTimeout);
+    const auto started = Clock::now();
+    const auto deadline = started + (fresh ? options_.firstStartTimeout : options_.startTimeout);
     const QString binary = options_.throughLauncher ? QString() : officeBinaryOf(soffice);
     process_ = std::make_unique<OfficeProcess>(
         OfficeLaunch{soffice, binary, slot_->installationUrl(), slot_->tempDir(), OfficeProcess::uniquePipeName()});
@@ -122,6 +127,11 @@ void OfficeSession::launch()
 
     connect(deadline);
     state_ = State::Running;
+    qCDebug(lcOfficeTiming).noquote()
+        << QStringLiteral("office started %1 (%2) in %3 ms")
+               .arg(process_->direct() ? QStringLiteral("directly") : QStringLiteral("through its launcher"),
+                    fresh ? QStringLiteral("new profile") : QStringLiteral("its profile"))
+               .arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count());
 }
 
 void OfficeSession::connect(Clock::time_point deadline)
@@ -181,9 +191,18 @@ void OfficeSession::quit()
         }
     }
     // A refusal leaves the office running, and a hang has been killed:
-    // either way there is nothing to wait for.
-    const bool wait = terminating && !watchdog_->fired();
-    releaseOffice(wait ? deadline : Clock::now());
+    // either way there is nothing to wait for. An office on its way out
+    // writes its profile; that is waited for, and it is reaped, in the
+    // background.
+    const bool ending = terminating && !watchdog_->fired();
+    if (ending) {
+        desktop_.clear();
+        context_.clear();
+        watchdog_.reset();
+        QuittingOffices::adopt(std::move(process_), std::move(slot_), deadline);
+    } else {
+        releaseOffice(Clock::now());
+    }
     state_ = State::Quit;
 }
 

@@ -55,8 +55,10 @@ public:
     // unless alive; notices an office that has died since the last call.
     void ensureAlive();
 
-    // Asks the office to end, waits for it up to the quit timeout, then kills
-    // what is left; releases the profile. Never throws, never leaves a process.
+    // Asks the office to end. One that agrees is waited for (up to the quit
+    // timeout, then killed), reaped and its profile released in the
+    // background (QuittingOffices); one that refuses or hangs is killed now.
+    // Never throws, never leaves a process.
     void quit();
 
     // Runs `f` (UNO calls on this session's objects) under the call bound,

@@ -50,6 +50,7 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.lang.XTypeProvider
   com.sun.star.awt.FontWeight
   com.sun.star.beans.XMultiPropertyStates
+  com.sun.star.beans.XMultiPropertySet
   com.sun.star.beans.XPropertySet
   com.sun.star.container.XEnumerationAccess
   com.sun.star.container.XIndexAccess
@@ -156,6 +157,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/office_install.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_slot.h
   ${CMAKE_CURRENT_LIST_DIR}/profile_slot.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/quitting_offices.h
+  ${CMAKE_CURRENT_LIST_DIR}/quitting_offices.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spawner.h
   ${CMAKE_CURRENT_LIST_DIR}/spawner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uno_bootstrap.h

@@ -1,0 +1,20 @@
+#pragma once
+// A trace of where a card's time goes, off unless asked for:
+//   QT_LOGGING_RULES="marigal.timing*.debug=true" marigal
+// Each numbered step of a handler is logged with its milliseconds, and a few
+// moments besides (a window's first paint).
+
+#include <QLoggingCategory>
+#include <QString>
+
+class QWidget;
+
+namespace marigal {
+
+Q_DECLARE_LOGGING_CATEGORY(lcTiming)
+
+// While the trace is on, logs "<name> painted" the first time `widget`
+// paints after each time it is shown: when the user first sees it.
+void TracePaintAfterShow(QWidget& widget, const QString& name);
+
+}  // namespace marigal
