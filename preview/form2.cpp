@@ -218,10 +218,12 @@ void Form2::SetPicture(const QImage& picture)
     // The image box sizes itself to the picture.
     zoom_->PictureAssigned(float(naturalTwips_.width()), float(naturalTwips_.height()));
     const QSize shown(qMax(1, PxF(naturalTwips_.width())), qMax(1, PxF(naturalTwips_.height())));
+    // The preparation at the window's activation draws it again, smoothly,
+    // before it is first seen: a quick scaling does here.
     Picture1->setPixmap(QPixmap::fromImage(picture.size() == shown
                                                ? picture
                                                : picture.scaled(shown, Qt::IgnoreAspectRatio,
-                                                                Qt::SmoothTransformation)));
+                                                                Qt::FastTransformation)));
     SyncFromZoom();
 }
 

@@ -32,10 +32,11 @@ bool Steps::operator()(int line, const std::function<void()>& body)
             QElapsedTimer clock;
             clock.start();
             body();
-            qCDebug(lcTiming).noquote() << QStringLiteral("%1.%2 %3: %4 ms")
+            qCDebug(lcTiming).noquote() << QStringLiteral("%1.%2 %3: %4 ms (at %5 ms)")
                                                .arg(form_, procedure_)
                                                .arg(line)
-                                               .arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1);
+                                               .arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1)
+                                               .arg(TimingNowMs());
         } else {
             body();
         }

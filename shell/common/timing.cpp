@@ -1,11 +1,22 @@
 #include "timing.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QWidget>
 
 namespace marigal {
 
 Q_LOGGING_CATEGORY(lcTiming, "marigal.timing", QtWarningMsg)
+
+qint64 TimingNowMs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
+    return clock.elapsed();
+}
 
 namespace {
 
@@ -23,7 +34,7 @@ protected:
             armed_ = true;
         } else if (event->type() == QEvent::Paint && armed_) {
             armed_ = false;
-            qCDebug(lcTiming).noquote() << name_ << QStringLiteral("painted");
+            qCDebug(lcTiming).noquote() << QStringLiteral("%1 painted (at %2 ms)").arg(name_).arg(TimingNowMs());
         }
         return false;
     }

@@ -167,3 +167,34 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDesign, CardEndToEnd, ::testing::Range(0, 6));
+
+// The page picture the preview keeps: its natural size fits the viewport,
+// and it holds about four times as many pixels each way, so that it stays
+// sharp up to the largest zoom; for a one-page design and a two-page one.
+TEST(PagePicture, FitsTheViewportWithFourTimesItsPixels)
+{
+    QTemporaryDir temp;
+    ::chmod(QFile::encodeName(temp.path()).constData(), 0700);
+    test::ScopedEnv env("TEMP", temp.path().toLocal8Bit());
+    const PictureFit fit{QSize(9270, 7365), 96};
+    engine::LibreOfficeOptions options;
+    options.pictureFit = PicturePixels(fit);  // as the program sets its office up
+    engine::LibreOfficeBackend backend(options);
+    const double viewW = 9270 / 15.0, viewH = 7365 / 15.0;  // pixels at 96 dpi
+    for (int design : {0, 1}) {
+        SCOPED_TRACE(design);
+        test::ScriptedModal modal;
+        const QString card = temp.filePath(QStringLiteral("design%1.doc").arg(design));
+        WriteBytesToFile(LoadResData(DesignResourceId(design), kDesignResourceType), card);
+        SaveDocAsJPG(backend, modal, card, fit);
+        EXPECT_TRUE(modal.errorBoxes().empty());
+        const QImage picture = LoadPicture(PagePicturePath());
+        ASSERT_GT(picture.dotsPerMeterX(), 0);
+        const double naturalW = picture.width() / (picture.dotsPerMeterX() * 0.0254) * 96;
+        const double naturalH = picture.height() / (picture.dotsPerMeterY() * 0.0254) * 96;
+        EXPECT_NEAR(std::max(naturalW / viewW, naturalH / viewH), 1.0, 0.01);
+        EXPECT_NEAR(picture.width() / naturalW, 4.0, 0.1);
+        EXPECT_NEAR(picture.height() / naturalH, 4.0, 0.1);
+        RemoveFile(PagePicturePath());
+    }
+}
