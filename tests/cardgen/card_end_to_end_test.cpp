@@ -33,6 +33,20 @@ const QColor kMagenta(230, 20, 200);
 const QString kTyped = QString::fromUtf16(u"Happy birthday,\u000bdear Ann!\u0007");
 const QString kMessage = QStringLiteral("Happy birthday,\ndear Ann!");
 
+// Office processes this test process started, running (not zombies).
+int OfficesOfOurs()
+{
+    const QByteArray pipe = QStringLiteral("pipe,name=marigal-%1-").arg(::getpid()).toUtf8();
+    int n = 0;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!test::ReadFile(QStringLiteral("/proc/%1/cmdline").arg(name)).contains(pipe)) continue;
+        const QByteArray stat = test::ReadFile(QStringLiteral("/proc/%1/stat").arg(name));
+        const QByteArray state = stat.mid(stat.lastIndexOf(')') + 2, 1);
+        n += state != "Z" && state != "X";
+    }
+    return n;
+}
+
 struct Stand : RunWindow, RunPreview {
     engine::Backend* backend = nullptr;
     Modal* modal = nullptr;
@@ -47,6 +61,10 @@ struct Stand : RunWindow, RunPreview {
     void SetPointer(MousePointer) override {}
     void SaveDocAsJPG(const QString& inFile) override
     {
+        // The run's office has ended (or, quitting, ends on its own) before
+        // the picture's office starts.
+        engine::WaitForQuittingOffices();
+        EXPECT_EQ(OfficesOfOurs(), 0);
         const QByteArray saved = test::ReadFile(inFile);
         marigal::SaveDocAsJPG(*backend, *modal, inFile, PictureFit{QSize(9300, 7400), 96});
         EXPECT_TRUE(test::ReadFile(inFile) == saved) << "the picture's office changed the card";
@@ -116,6 +134,8 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
             continue;
         }
         EXPECT_TRUE(modal.errorBoxes().empty()) << modal.errorBoxes().front().toStdString();
+        engine::WaitForQuittingOffices();
+        EXPECT_EQ(OfficesOfOurs(), 0);  // none left after the run
         ASSERT_TRUE(w.shown);
         EXPECT_FALSE(w.picture.isNull());
         EXPECT_EQ(QDir(RunFolder()).entryList(QDir::Files), QStringList{QFileInfo(w.card).fileName()});
