@@ -15,6 +15,7 @@
 // The times come from the program's own timing trace (marigal.timing).
 
 #include "files.h"
+#include "support/tool_support.h"
 #include "form1.h"
 #include "form2.h"
 #include "lo_backend.h"
@@ -62,26 +63,6 @@ qint64 TracedAt(const QString& what, qint64 from)
 {
     for (const auto& [at, message] : trace_)
         if (at >= from && message.startsWith(what)) return at;
-    return -1;
-}
-
-class PrintingModal : public Modal {
-public:
-    MsgResult message(const QString& text, const QString&, MsgButtons, MsgIcon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgResult::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-double OwnPeakMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
     return -1;
 }
 
@@ -180,7 +161,7 @@ int main(int argc, char** argv)
     qputenv("TEMP", QFile::encodeName(dir.path()));
     const QString photo = QStringLiteral(MARIGAL_APP_DIR "/Samples/sample1.jpg");
 
-    PrintingModal modal;
+    tools::StderrModal modal;
     SettingsStore settings(dir.filePath(QStringLiteral("Marigal.conf")));
     settings.SaveSetting(QStringLiteral("txtSubjectPic"), photo);
     settings.SaveSetting(QStringLiteral("Text1"), QStringLiteral("Happy birthday, dear Ann!"));
@@ -229,7 +210,7 @@ int main(int argc, char** argv)
             shown.PushButton8_Click();  // "< Back"
             QCoreApplication::processEvents();
         }
-        const double peak = OwnPeakMb();
+        const double peak = tools::OwnPeakMb();
         // Its first conversion sets the reference's profile up; not counted.
         if (design == designs.front()) ConvertSeconds(kept, reference + QStringLiteral("/profile"), reference);
         const double plain = ConvertSeconds(kept, reference + QStringLiteral("/profile"), reference);

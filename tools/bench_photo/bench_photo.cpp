@@ -10,6 +10,7 @@
 // peak resident memory when it is done.
 
 #include "files.h"
+#include "support/tool_support.h"
 #include "generation_run.h"
 #include "lo_backend.h"
 #include "page_export.h"
@@ -33,31 +34,6 @@
 using namespace marigal;
 
 namespace {
-
-// Reports every message instead of showing a box.
-class PrintingModal : public Modal {
-public:
-    MsgResult message(const QString& text, const QString&, MsgButtons, MsgIcon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        ++messages;
-        return MsgResult::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-    int messages = 0;
-};
-
-// This process's own peak resident memory in MB (VmHWM): the kernel's
-// figure for a child's peak would also count the offices it started.
-double OwnPeakMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return -1;
-}
 
 struct Stand : RunWindow, RunPreview {
     engine::Backend* backend = nullptr;
@@ -110,7 +86,7 @@ int MakePhoto(const char* path, double megapixels)
 int MakeCard(const char* path, int design)
 {
     engine::LibreOfficeBackend backend;
-    PrintingModal modal;
+    tools::StderrModal modal;
     Stand w;
     w.backend = &backend;
     w.modal = &modal;
@@ -123,7 +99,7 @@ int MakeCard(const char* path, int design)
     run.PushButton6_Click(busy);
     RemoveFile(w.card);
     RemoveRunFolders();
-    std::printf("%.1f\n", OwnPeakMb());
+    std::printf("%.1f\n", tools::OwnPeakMb());
     return modal.messages == 0 && !w.picture.isNull() ? 0 : 1;
 }
 

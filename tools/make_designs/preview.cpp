@@ -9,6 +9,7 @@
 // photo is its sample unless given.
 
 #include "catalogue.h"
+#include "support/tool_support.h"
 #include "composition.h"
 #include "designs.h"
 #include "lo_backend.h"
@@ -29,18 +30,6 @@ using engine::Object;
 using engine::Value;
 
 namespace {
-
-// Error boxes of the recipes go to the terminal: nobody is there to press OK.
-class StderrModal : public Modal {
-public:
-    MsgResult message(const QString& text, const QString&, MsgButtons, MsgIcon) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return MsgResult::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-};
 
 // The design index whose resource is `id`.
 int DesignIndexOf(int id)
@@ -82,7 +71,7 @@ int main(int argc, char** argv)
             empty.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
             Object card = OpenTemplate(word, path);
             // The program's own recipe, so the picture shows what users get.
-            StderrModal modal;
+            tools::StderrModal modal;
             Steps steps(modal, QStringLiteral("design_preview"), QStringLiteral("Fill"));
             Composer composer(word, steps, [&] { return photo; });
             composer.PhotoPhase(DesignIndexOf(id));
