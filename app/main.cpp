@@ -11,6 +11,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <string>
 #include <memory>
 
 #include <fcntl.h>
@@ -29,15 +31,63 @@ void RequestEnd(int)
     (void)!::write(endRequests[1], &byte, 1);
 }
 
+const char kHelp[] =
+    "Usage: marigal [--help | --version]\n"
+    "\n"
+    "Makes photo greeting cards as Word documents: pick one of six designs, a\n"
+    "photo and a message, see the card in a preview, and save it as a Word\n"
+    "97-2003 document (.doc). LibreOffice does the document work, in private\n"
+    "offices of its own that Marigal starts and ends.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "\n"
+    "Files:\n"
+    "  ~/.config/Quenlow/Marigal.conf   the last inputs, kept at every change\n"
+    "  ~/.cache/marigal/                the offices' profiles\n"
+    "  $TEMP or the system's temporary folder: working files, removed at the end\n"
+    "\n"
+    "Warnings go to standard error; for more, run with\n"
+    "  QT_LOGGING_RULES=\"marigal.*.info=true\"\n"
+    "See marigal(1).\n";
+
+// Read before the window system is touched: help and version need no
+// display and start no office. Returns the exit status when the program is
+// to end here, -1 to go on.
+int ReadCommandLine(int argc, char* argv[])
+{
+    bool help = false, version = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else {
+            std::fprintf(stderr, "marigal: %s '%s' (see marigal --help)\n",
+                         arg.size() > 1 && arg[0] == '-' ? "unknown option" : "unexpected argument", arg.c_str());
+            return 2;
+        }
+    }
+    if (help) std::fputs(kHelp, stdout);
+    else if (version) std::printf("marigal %s\n", MARIGAL_VERSION);
+    return help || version ? 0 : -1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    if (const int status = ReadCommandLine(argc, argv); status >= 0) return status;
     // A write past the file-size limit then fails with an error the program
     // reports ("Disk full"), instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Marigal"));
+    QApplication::setApplicationVersion(QStringLiteral(MARIGAL_VERSION));
+    // The desktop entry's name: a running window shows the menu's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MARIGAL_APP_ID));
 
     marigal::QtModal modal;
     marigal::SettingsStore settings;

@@ -1,6 +1,7 @@
 #include "availability.h"
 
 #include "engine_error.h"
+#include "log.h"
 
 #include <QStringList>
 
@@ -42,6 +43,8 @@ void CheckWordInstance(engine::Backend& backend, Modal& modal, const QString& ap
         word.release();
         return;
     }
+    qCWarning(lcErrors).noquote() << QStringLiteral("the word processor cannot be started: %1")
+                                         .arg(noProfile.isEmpty() ? QStringLiteral("Error 842001") : noProfile);
     modal.message(noProfile.isEmpty() ? WordUnavailableMessage() : noProfile, appTitle, MsgButtons::Ok,
                   MsgIcon::None);
     endApplication();

@@ -127,7 +127,11 @@ void CopyFileReplacing(const QString& source, const QString& target)
 
 QString ApplicationFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    // Installed, the data sits in its own folder beside bin/; in the build
+    // tree, beside the executable.
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QDir data(QDir(bin).filePath(QStringLiteral(MARIGAL_DATA_FROM_BIN)));
+    return data.exists() ? data.canonicalPath() : bin;
 }
 
 QString JoinPath(const QString& folder, const QString& relative)

@@ -33,7 +33,9 @@ void RefuseSameFile(const QString& source, const QString& target);
 // as it was. Raises AppError.
 void CopyFileReplacing(const QString& source, const QString& target);
 
-// The folder of the executable.
+// The program's own files (the hand pointer, the sample photo, the skin):
+// installed, the data folder beside the executable's (../share/marigal);
+// otherwise the executable's folder.
 QString ApplicationFolder();
 
 // Joins a folder and a relative path with the platform's separator.

@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "errors.h"
+#include "log.h"
 #include "timing.h"
 
 #include <QElapsedTimer>
@@ -47,6 +48,7 @@ bool Steps::operator()(int line, const std::function<void()>& body)
     } catch (...) {
         description = apperr::kUnknown;
     }
+    qCWarning(lcErrors).noquote() << QStringLiteral("%1.%2 at line %3: %4").arg(form_, procedure_).arg(line).arg(description);
     ShowErrorBox(modal_, ErrorBoxText(description, form_, procedure_, line));
     return false;
 }

@@ -1,6 +1,6 @@
 #include "libreoffice/lo_render.h"
 
-#include "libreoffice/office_timing.h"
+#include "libreoffice/office_log.h"
 #include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 

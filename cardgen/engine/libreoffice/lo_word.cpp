@@ -1,7 +1,7 @@
 #include "libreoffice/lo_word.h"
 
 #include "libreoffice/lo_photo.h"
-#include "libreoffice/office_timing.h"
+#include "libreoffice/office_log.h"
 #include "libreoffice/lo_render.h"
 #include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"

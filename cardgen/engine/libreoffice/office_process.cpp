@@ -1,6 +1,7 @@
 #include "libreoffice/office_process.h"
 
 #include "engine_error.h"
+#include "libreoffice/office_log.h"
 #include "libreoffice/spawner.h"
 
 #include <QCryptographicHash>
@@ -297,6 +298,8 @@ void killStrays(const QString& installationUrl)
     const QByteArray arg = QStringLiteral("-env:UserInstallation=%1").arg(installationUrl).toUtf8();
     std::vector<pid_t> strays = processesWithArg(arg);
     if (strays.empty()) return;
+    qCWarning(lcOffice).noquote() << QStringLiteral("an office left running on %1 by a program that ended: killed")
+                                         .arg(installationUrl);
     for (pid_t pid : strays) {
         // A launcher leads its own group: take soffice.bin with it.
         if (::getpgid(pid) == pid) ::kill(-pid, SIGKILL);
@@ -321,7 +324,8 @@ void removeStalePipes()
         if (!numeric || owner <= 0 || ::lstat(path.constData(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
             st.st_uid != ::getuid())
             continue;
-        if (!processRuns(owner)) ::unlink(path.constData());
+        if (!processRuns(owner) && ::unlink(path.constData()) == 0)
+            qCInfo(lcOffice).noquote() << QStringLiteral("removed %1, left by a program that ended").arg(pipe.fileName());
     }
 }
 

@@ -1,13 +1,14 @@
 #include "libreoffice/office_session.h"
 
 #include "libreoffice/office_install.h"
-#include "libreoffice/office_timing.h"
+#include "libreoffice/office_log.h"
 #include "libreoffice/quitting_offices.h"
 #include "libreoffice/uno_bootstrap.h"
 #include "libreoffice/uno_strings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -31,6 +32,7 @@ constexpr int kMaxRestarts = 2;
 
 }  // namespace
 
+Q_LOGGING_CATEGORY(lcOffice, "marigal.office", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcOfficeTiming, "marigal.timing.office", QtWarningMsg)
 
 QString defaultProfileRoot()
@@ -79,6 +81,9 @@ bool OfficeSession::takeProfile(const QString& root, const QString& soffice)
     // made anew: the office would otherwise start slowly every time, and
     // without our settings.
     if (slot_->healthy()) return false;
+    if (QFileInfo::exists(slot_->dir() + QStringLiteral("/user")))
+        qCWarning(lcOffice).noquote() << QStringLiteral("office profile %1 was damaged or had lost its settings: made anew")
+                                             .arg(slot_->dir());
     slot_->clear();
     slot_->seed(installedVersion(programDirOf(soffice)));
     return true;
@@ -87,7 +92,10 @@ bool OfficeSession::takeProfile(const QString& root, const QString& soffice)
 void OfficeSession::launch()
 {
     const QString soffice = findSoffice(options_.sofficePath);
-    if (soffice.isEmpty()) throw EngineError(errtext::kCannotCreate);
+    if (soffice.isEmpty()) {
+        qCWarning(lcOffice) << "no office found to start (soffice)";
+        throw EngineError(errtext::kCannotCreate);
+    }
     localUnoContext();  // first, so that its failure leaves nothing to undo
     // The usual place for profiles, else one in the private working folder.
     const QStringList roots{options_.profileRoot.isEmpty() ? defaultProfileRoot() : options_.profileRoot,
@@ -111,6 +119,7 @@ void OfficeSession::launch()
         } catch (const OfficeProfileError& e) {
             slot_.reset();
             problems << Q(e.description());
+            qCWarning(lcOffice).noquote() << QStringLiteral("no office profile here: %1").arg(problems.last());
         }
     }
     if (!slot_)
@@ -127,6 +136,7 @@ void OfficeSession::launch()
 
     connect(deadline);
     state_ = State::Running;
+    qCInfo(lcOffice).noquote() << QStringLiteral("office %1 started on %2").arg(process_->pid()).arg(profileDir_);
     qCDebug(lcOfficeTiming).noquote()
         << QStringLiteral("office started %1 (%2) in %3 ms")
                .arg(process_->direct() ? QStringLiteral("directly") : QStringLiteral("through its launcher"),
@@ -162,18 +172,29 @@ void OfficeSession::connect(Clock::time_point deadline)
             // What its launcher would do: a new profile's first start ends
             // asking for a second one.
             ++restarts;
+            qCInfo(lcOffice) << "office" << process_->pid() << "asked to be started again";
             process_->restart();
             continue;
         }
-        if (process_->exited() || watchdog_->fired() || Clock::now() >= deadline)
+        if (process_->exited() || watchdog_->fired() || Clock::now() >= deadline) {
+            qCWarning(lcOffice).noquote()
+                << QStringLiteral("office %1 on %2 %3")
+                       .arg(process_->pid())
+                       .arg(profileDir_)
+                       .arg(process_->exited() && !watchdog_->fired() ? QStringLiteral("ended while it started")
+                                                                     : QStringLiteral("did not answer in time: killed"));
             throw EngineError(errtext::kCannotCreate);
+        }
         std::this_thread::sleep_for(kConnectRetry);
     }
 }
 
 void OfficeSession::ensureAlive()
 {
-    if (state_ == State::Running && process_->exited()) lose();
+    if (state_ == State::Running && process_->exited()) {
+        qCWarning(lcOffice) << "office" << process_->pid() << "has ended by itself";
+        lose();
+    }
     if (state_ != State::Running) throw EngineError(errtext::kServerGone);
 }
 
@@ -201,6 +222,7 @@ void OfficeSession::quit()
         watchdog_.reset();
         QuittingOffices::adopt(std::move(process_), std::move(slot_), deadline);
     } else {
+        qCWarning(lcOffice) << "office" << processGroup() << "did not agree to quit: killed";
         releaseOffice(Clock::now());
     }
     state_ = State::Quit;
@@ -237,6 +259,7 @@ bool OfficeSession::bridgeAnswers()
 void OfficeSession::raise(std::exception_ptr failure)
 {
     if (watchdog_->fired()) {
+        qCWarning(lcOffice) << "office" << processGroup() << "did not answer a call in time: killed";
         lose();
         throw EngineError(errtext::kServerHung);
     }
@@ -251,6 +274,7 @@ void OfficeSession::raise(std::exception_ptr failure)
     // a dead bridge refuses the probe at once.
     if (disposed || !bridgeAnswers()) {
         const bool hung = watchdog_->fired();
+        qCWarning(lcOffice) << "office" << processGroup() << (hung ? "stopped answering: killed" : "has gone");
         lose();
         throw EngineError(hung ? errtext::kServerHung : errtext::kServerGone);
     }

@@ -1,5 +1,7 @@
 #include "libreoffice/quitting_offices.h"
 
+#include "libreoffice/office_log.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -39,8 +41,11 @@ void reap()
     std::unique_lock lock(s.mutex);
     while (!s.offices.empty()) {
         for (auto it = s.offices.begin(); it != s.offices.end();) {
-            if (it->process->exited() || Clock::now() >= it->deadline) {
+            const bool ended = it->process->exited();
+            if (ended || Clock::now() >= it->deadline) {
                 Quitting done = std::move(*it);
+                if (ended) qCInfo(lcOffice) << "office" << done.process->pid() << "ended";
+                else qCWarning(lcOffice) << "office" << done.process->pid() << "did not end after quitting: killed";
                 it = s.offices.erase(it);
                 lock.unlock();
                 done.process->stop(Clock::now());  // kills what is left, reaps, cleans up

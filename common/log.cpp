@@ -1,0 +1,7 @@
+#include "log.h"
+
+namespace marigal {
+
+Q_LOGGING_CATEGORY(lcErrors, "marigal.errors", QtWarningMsg)
+
+}  // namespace marigal

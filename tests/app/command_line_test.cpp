@@ -1,0 +1,52 @@
+// The program's command line: help and version without a display and
+// without an office, anything else refused in one line.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Ran {
+    int status;
+    QString out, err;
+};
+
+// The real program, where no window could be made: a display it cannot
+// reach, so making the GUI application would end it at once.
+Ran RunProgram(const QStringList& args)
+{
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(MARIGAL_APP_DIR "/marigal"), args);
+    program.waitForFinished(20000);
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
+}
+
+}  // namespace
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplayOthersAreRefused)
+{
+    for (const char* help : {"--help", "-h"}) {
+        const Ran r = RunProgram({help});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.startsWith("Usage: marigal")) << r.out.toStdString();
+    }
+    const Ran version = RunProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith("marigal " MARIGAL_VERSION)) << version.out.toStdString();
+
+    for (const QStringList& args : {QStringList{"--bogus"}, QStringList{"photo.jpg"}, QStringList{"--help", "-x"}}) {
+        const Ran r = RunProgram(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("marigal: ")) << r.err.toStdString();
+    }
+}
