@@ -71,7 +71,15 @@ OfficeSession::~OfficeSession()
 
 bool OfficeSession::takeProfile(const QString& root, const QString& soffice)
 {
-    slot_ = ProfileSlot::acquire(root);
+    // A profile the office has made before, rather than a new one (a new
+    // one's first start is slow, and the office restarts itself on it): when
+    // the only such profile is still held by an office on its way out, that
+    // office is waited for.
+    slot_ = ProfileSlot::acquire(root, true);
+    if (!slot_) {
+        QuittingOffices::waitAll();
+        slot_ = ProfileSlot::acquire(root);
+    }
     const QString installation = slot_->installationUrl();
     // Left by a holder of this profile that crashed: an office still running
     // here would take over our start, a stale socket would be tried first.

@@ -99,11 +99,15 @@ QByteArray item(const char* path, const char* name, const QByteArray& value)
 
 }  // namespace
 
-std::unique_ptr<ProfileSlot> ProfileSlot::acquire(const QString& root)
+std::unique_ptr<ProfileSlot> ProfileSlot::acquire(const QString& root, bool usedOnly)
 {
     makeWritableFolder(root);
     for (int n = 0; n < kMaxSlots; ++n) {
         const QString dir = QDir(root).absoluteFilePath(QStringLiteral("p%1").arg(n));
+        if (usedOnly && !QFileInfo::exists(settingsPath(dir))) {
+            if (!QFileInfo::exists(dir)) return nullptr;
+            continue;
+        }
         makeWritableFolder(dir);
         const QByteArray lock = QFile::encodeName(lockPath(dir));
         // Close-on-exec: the lock belongs to us, not to the office we start.
@@ -112,6 +116,7 @@ std::unique_ptr<ProfileSlot> ProfileSlot::acquire(const QString& root)
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::unique_ptr<ProfileSlot>(new ProfileSlot(dir, fd));
         ::close(fd);
     }
+    if (usedOnly) return nullptr;
     throw EngineError(errtext::kCannotCreate);
 }
 

@@ -22,8 +22,9 @@ public:
     // Takes the first free slot under `root`, creating folders as needed.
     // Raises OfficeProfileError, naming the folder and the system's reason,
     // when a slot cannot be made or written there; EngineError(kCannotCreate)
-    // when every slot is taken.
-    static std::unique_ptr<ProfileSlot> acquire(const QString& root);
+    // when every slot is taken. With `usedOnly`, only a slot whose profile an
+    // office has made before, and null when none of those is free.
+    static std::unique_ptr<ProfileSlot> acquire(const QString& root, bool usedOnly = false);
 
     ~ProfileSlot();  // releases the lock
     ProfileSlot(const ProfileSlot&) = delete;
