@@ -9,7 +9,9 @@ need=(cmake g++ make pkg-config
       libreoffice-dev
       libpoppler-qt6-dev
       g++-mingw-w64-x86-64
-      fonts-liberation)
+      fonts-liberation
+      dpkg-dev lintian desktop-file-utils appstream
+      xvfb xdotool)
 
 # The office: an installed full LibreOffice is used as it is; otherwise the
 # packages without a desktop interface, which are all a headless office needs.

@@ -126,23 +126,19 @@ target_compile_definitions(marigal_uno INTERFACE LINUX UNX GCC CPPU_ENV=gcc3)
 target_include_directories(marigal_uno SYSTEM INTERFACE ${MARIGAL_LO_INCLUDE_DIR} ${_marigal_uno_out})
 # The runtime must be the one whose type libraries and components the client
 # loads, in the build tree and once installed alike: linked from the program
-# folder (searched before the system's copies of the same libraries). Where
-# the system's copies are that folder's own (Debian links them from the
-# library folder), nothing more is needed; elsewhere the folder goes in the
-# RPATH by hand, since CMake strips its own build-tree entry at install and
-# INSTALL_RPATH does not pass on to the executables.
+# folder (searched before the system's copies of the same libraries), and that
+# folder put in the RPATH by hand, since CMake strips its own build-tree entry
+# at install and INSTALL_RPATH does not pass on to the executables. The
+# system's copies will not do even on Debian, where they are links to the
+# program folder's: loaded through a link, a UNO library looks for its own
+# companions ($ORIGIN) beside the link, where they are not.
 target_link_directories(marigal_uno INTERFACE ${MARIGAL_LO_PROGRAM_DIR})
 target_link_libraries(marigal_uno INTERFACE
   -l:libuno_cppu.so.3
   -l:libuno_cppuhelpergcc3.so.3
   -l:libuno_sal.so.3
   -l:libuno_salhelpergcc3.so.3)
-find_library(_marigal_system_cppu NAMES libuno_cppu.so.3 NO_CMAKE_PATH NO_CMAKE_ENVIRONMENT_PATH)
-get_filename_component(_marigal_system_cppu_real "${_marigal_system_cppu}" REALPATH)
-get_filename_component(_marigal_program_cppu_real "${MARIGAL_LO_PROGRAM_DIR}/libuno_cppu.so.3" REALPATH)
-if(NOT _marigal_system_cppu OR NOT _marigal_system_cppu_real STREQUAL _marigal_program_cppu_real)
-  target_link_options(marigal_uno INTERFACE "LINKER:-rpath,${MARIGAL_LO_PROGRAM_DIR}")
-endif()
+target_link_options(marigal_uno INTERFACE "LINKER:-rpath,${MARIGAL_LO_PROGRAM_DIR}")
 
 target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/lo_backend.h
