@@ -14,6 +14,27 @@ int DesignResourceId(int designIndex)
     return kIds[designIndex];
 }
 
+QString DesignCaption(int designIndex)
+{
+    static const QString kCaptions[kDesignCount] = {
+        QStringLiteral("Photo Greeting Card"), QStringLiteral("Clouds"),  QStringLiteral("Hearts"),
+        QStringLiteral("Meadow"),              QStringLiteral("Flowers"), QStringLiteral(" Yellow Flower"),
+    };
+    if (designIndex < 0 || designIndex >= kDesignCount) throw AppError(apperr::kSubscriptOutOfRange);
+    return kCaptions[designIndex];
+}
+
+int DesignNamed(const QString& name)
+{
+    const QString wanted = name.trimmed();
+    bool number = false;
+    const int index = wanted.toInt(&number);
+    if (number) return index >= 0 && index < kDesignCount ? index : -1;
+    for (int i = 0; i < kDesignCount; ++i)
+        if (DesignCaption(i).trimmed().compare(wanted, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
 QByteArray LoadResData(int id, const QString& type)
 {
     QFile resource(QStringLiteral(":/%1/%2").arg(type).arg(id));

@@ -12,6 +12,14 @@ namespace marigal {
 inline constexpr int kDesignCount = 6;
 inline const QString kDesignResourceType = QStringLiteral("CUSTOM");
 
+// The design's caption, as the main window's option shows it (index 5's
+// begins with a blank). Raises AppError for an index outside 0..5.
+QString DesignCaption(int designIndex);
+
+// The design named by `name`: its index ("0".."5") or its caption, without
+// regard to case or to blanks around it ("yellow flower"); -1 when none.
+int DesignNamed(const QString& name);
+
 // The resource holding a design: 0 -> 105, 1 -> 101, 2 -> 103, 3 -> 104,
 // 4 -> 102, 5 -> 106. Raises AppError for an index outside 0..5.
 int DesignResourceId(int designIndex);

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "availability.h"
+#include "catalogue.h"
 #include "form2.h"
 #include "page_export.h"
 #include "config.h"
@@ -80,16 +81,15 @@ void Form1::buildControls()
 
     Frame1 = Make<QGroupBox>(this, QStringLiteral("Frame1"), 120, 3255, 7800, 1020,
                              QStringLiteral("Select Template"));
-    struct OptionPlace { const char* caption; int l, t, w, h; };
-    const OptionPlace places[6] = {
-        {"Photo Greeting Card", 240, 300, 2055, 255}, {"Clouds", 2520, 300, 1215, 255},
-        {"Hearts", 3720, 300, 1215, 255},             {"Meadow", 4800, 300, 1215, 255},
-        {"Flowers", 2520, 650, 1215, 255},            {" Yellow Flower", 240, 650, 2175, 255},
+    struct OptionPlace { int l, t, w, h; };
+    const OptionPlace places[kDesignCount] = {
+        {240, 300, 2055, 255}, {2520, 300, 1215, 255}, {3720, 300, 1215, 255},
+        {4800, 300, 1215, 255}, {2520, 650, 1215, 255}, {240, 650, 2175, 255},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kDesignCount; ++i) {
         const OptionPlace& p = places[i];
         Option1[i] = Make<QRadioButton>(Frame1, QStringLiteral("Option1_%1").arg(i), p.l, p.t, p.w, p.h,
-                                        QString::fromUtf8(p.caption));
+                                        DesignCaption(i));
     }
 
     // Below the client area: it holds the decoded photo and is never seen.

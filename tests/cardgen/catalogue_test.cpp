@@ -72,3 +72,13 @@ TEST(Catalogue, TheTemplateIsOpenedReadOnly)
     OpenTemplate(word, "/work/template.dot");
     EXPECT_EQ(fake.calls().last(), "Documents.Open(&\"/work/template.dot\", ReadOnly:=True)");
 }
+
+TEST(Catalogue, DesignsAreNamedByIndexOrCaptionInAnyCase)
+{
+    struct Case { const char* name; int index; };
+    for (const Case c : {Case{"yellow flower", 5}, Case{"  Yellow Flower ", 5}, Case{"HEARTS", 2}, Case{"3", 3},
+                         Case{" 0 ", 0}, Case{"6", -1}, Case{"-1", -1}, Case{"", -1}, Case{"Flower", -1}}) {
+        EXPECT_EQ(DesignNamed(c.name), c.index) << c.name;
+    }
+    EXPECT_EQ(DesignCaption(5), " Yellow Flower");
+}
