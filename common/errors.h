@@ -25,6 +25,7 @@ inline const QString kPathNotFound = QStringLiteral("Path not found");
 inline const QString kPermissionDenied = QStringLiteral("Permission denied");
 inline const QString kPathFileAccess = QStringLiteral("Path/File access error");
 inline const QString kDiskFull = QStringLiteral("Disk full");
+inline const QString kFileAlreadyExists = QStringLiteral("File already exists");
 inline const QString kDeviceIo = QStringLiteral("Device I/O error");
 inline const QString kUnknown = QStringLiteral("Application-defined or object-defined error");
 inline const QString kSubscriptOutOfRange = QStringLiteral("Subscript out of range");

@@ -74,17 +74,20 @@ mode_t NewFileMode()
 
 }  // namespace
 
-void WriteBytesToFile(const QByteArray& bytes, const QString& path)
+namespace {
+
+// Written beside the target and renamed over it (or, not replacing, into its
+// place only while it has none): the file is replaced whole, and a failed
+// write leaves the old file as it was and no part of the new one.
+void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
 {
     if (path.isEmpty()) throw AppError(apperr::kFileNotFound);
     QFileInfo info(path);
     if (!info.absoluteDir().exists()) throw AppError(apperr::kPathNotFound);
     if (info.isDir()) throw AppError(apperr::kPermissionDenied);
+    if (!replace && info.exists()) throw AppError(apperr::kFileAlreadyExists);
     // A link is written through, as to the file it names.
     if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
-    // Written beside the target and renamed over it: the file is replaced
-    // whole, and a failed write leaves the old file as it was and no part of
-    // the new one.
     const QString target = info.absoluteFilePath();
     QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                                         QStringLiteral(".XXXXXX"));
@@ -99,11 +102,35 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
         else if (n < 0 && errno != EINTR) error = errno;
     }
     if (::close(fd) != 0 && !error) error = errno;
-    if (!error && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) error = errno;
+    const QByteArray to = QFile::encodeName(target);
+    if (!error && replace && ::rename(temp.constData(), to.constData()) != 0) error = errno;
+    if (!error && !replace) {
+        // Into its place only while there is none: another writer that got
+        // there first keeps its file.
+        if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
+            error = errno;
+            if (error == EINVAL || error == ENOSYS) {  // a file system without it: a link does the same
+                error = ::link(temp.constData(), to.constData()) == 0 ? 0 : errno;
+                if (!error) ::unlink(temp.constData());
+            }
+        }
+    }
     if (error) {
         ::unlink(temp.constData());
-        throw AppError(WriteFailure(error));
+        throw AppError(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error));
     }
+}
+
+}  // namespace
+
+void WriteBytesToFile(const QByteArray& bytes, const QString& path)
+{
+    WriteWhole(bytes, path, true);
+}
+
+void WriteNewFile(const QByteArray& bytes, const QString& path)
+{
+    WriteWhole(bytes, path, false);
 }
 
 void RefuseSameFile(const QString& source, const QString& target)

@@ -24,6 +24,11 @@ void RemoveFileByFso(const QString& path);
 // limit is reached, "Permission denied", ...
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
+// Writes the bytes as a new file at `path`, whole, in one step: raises
+// AppError "File already exists" when there is a file there already, or one
+// appears there meanwhile (another writer's is never replaced).
+void WriteNewFile(const QByteArray& bytes, const QString& path);
+
 // Raises AppError "Path/File access error" when the two paths name the same
 // file (through a link too): copying a file over itself would destroy it.
 void RefuseSameFile(const QString& source, const QString& target);

@@ -4,6 +4,10 @@
 #include "libreoffice/office_session.h"
 #include "libreoffice/quitting_offices.h"
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 namespace marigal::engine {
 
 void WaitForQuittingOffices()
@@ -11,7 +15,15 @@ void WaitForQuittingOffices()
     lo::QuittingOffices::waitAll();
 }
 
-LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options) : options_(std::move(options)) {}
+struct LibreOfficeBackend::Started {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<lo::OfficeSession>> sessions;
+};
+
+LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options)
+    : options_(std::move(options)), started_(std::make_shared<Started>())
+{
+}
 
 LibreOfficeBackend::~LibreOfficeBackend()
 {
@@ -22,7 +34,21 @@ Object LibreOfficeBackend::create(const std::u16string& progId16)
 {
     // Class names are matched without regard to case, as the platform does.
     if (Q(progId16).compare(Q(kWordProgId), Qt::CaseInsensitive) != 0) throw EngineError(errtext::kCannotCreate);
-    return Object(lo::LoApplication::create(lo::OfficeSession::start(options_)));
+    auto session = lo::OfficeSession::start(options_);
+    {
+        std::lock_guard lock(started_->mutex);
+        auto& all = started_->sessions;
+        all.erase(std::remove_if(all.begin(), all.end(), [](const auto& s) { return s.expired(); }), all.end());
+        all.push_back(session);
+    }
+    return Object(lo::LoApplication::create(std::move(session)));
+}
+
+void LibreOfficeBackend::abortAll()
+{
+    std::lock_guard lock(started_->mutex);
+    for (const auto& weak : started_->sessions)
+        if (const auto session = weak.lock()) session->abort();
 }
 
 }  // namespace marigal::engine

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 
 namespace marigal::engine {
 
@@ -58,8 +59,15 @@ public:
 
     const LibreOfficeOptions& options() const { return options_; }
 
+    // Kills every office this backend started that still runs: a call
+    // blocked in one returns at once with an error. Safe from any thread (a
+    // signal's handling, while other threads drive the offices).
+    void abortAll();
+
 private:
+    struct Started;
     LibreOfficeOptions options_;
+    std::shared_ptr<Started> started_;
 };
 
 }  // namespace marigal::engine

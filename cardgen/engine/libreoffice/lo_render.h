@@ -34,7 +34,5 @@ void PlaceOnClipboard(const QImage& picture);
 // a large photo's bytes need not all be held in this program's memory.
 void ExportPdf(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
               const QString& path);
-// Every page of a PDF file side by side, tops aligned, on white.
-QImage RenderPdf(const QString& path, double dpi, QSize fit = QSize());
 
 }  // namespace marigal::engine::lo

@@ -34,7 +34,8 @@
 //
 // Files. Documents.Open loads hidden, never running macros, read-only when
 // asked; SaveAs writes a Word 97–2003 document; Close and
-// Close(SaveChanges:=0) close without saving. Range.CopyAsPicture renders the
+// Close(SaveChanges:=0) close without saving; ExportAsFixedFormat(path, 17)
+// writes a PDF of the document (Word's wdExportFormatPDF), for printing. Range.CopyAsPicture renders the
 // whole document, every page side by side, and puts the picture on the
 // system clipboard.
 

@@ -138,8 +138,12 @@ void OfficeSession::launch()
     const auto started = Clock::now();
     const auto deadline = started + (fresh ? options_.firstStartTimeout : options_.startTimeout);
     const QString binary = options_.throughLauncher ? QString() : officeBinaryOf(soffice);
-    process_ = std::make_unique<OfficeProcess>(
+    auto process = std::make_unique<OfficeProcess>(
         OfficeLaunch{soffice, binary, slot_->installationUrl(), slot_->tempDir(), OfficeProcess::uniquePipeName()});
+    {
+        std::lock_guard lock(processMutex_);
+        process_ = std::move(process);
+    }
     watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
 
     connect(deadline);
@@ -228,7 +232,12 @@ void OfficeSession::quit()
         desktop_.clear();
         context_.clear();
         watchdog_.reset();
-        QuittingOffices::adopt(std::move(process_), std::move(slot_), deadline);
+        std::unique_ptr<OfficeProcess> process;
+        {
+            std::lock_guard lock(processMutex_);
+            process = std::move(process_);
+        }
+        QuittingOffices::adopt(std::move(process), std::move(slot_), deadline);
     } else {
         qCWarning(lcOffice) << "office" << processGroup() << "did not agree to quit: killed";
         releaseOffice(Clock::now());
@@ -249,8 +258,17 @@ void OfficeSession::releaseOffice(Clock::time_point deadline)
     context_.clear();
     watchdog_.reset();
     if (process_) process_->stop(deadline);
-    process_.reset();
+    {
+        std::lock_guard lock(processMutex_);
+        process_.reset();
+    }
     slot_.reset();  // only now may another office use the profile
+}
+
+void OfficeSession::abort()
+{
+    std::lock_guard lock(processMutex_);
+    if (process_) process_->kill();
 }
 
 bool OfficeSession::bridgeAnswers()

@@ -30,6 +30,7 @@
 
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace marigal::engine::lo {
@@ -60,6 +61,10 @@ public:
     // background (QuittingOffices); one that refuses or hangs is killed now.
     // Never throws, never leaves a process.
     void quit();
+
+    // Kills the office now, from any thread: the call the owning thread is
+    // blocked in returns with an error, and the session is then lost.
+    void abort();
 
     // Runs `f` (UNO calls on this session's objects) under the call bound,
     // or under `bound` for the few calls that need longer.
@@ -106,6 +111,7 @@ private:
     std::unique_ptr<ProfileSlot> slot_;
     std::unique_ptr<OfficeProcess> process_;
     std::unique_ptr<Watchdog> watchdog_;
+    std::mutex processMutex_;  // abort() against the process being handed on
     css::uno::Reference<css::uno::XComponentContext> context_;
     css::uno::Reference<css::frame::XDesktop2> desktop_;
 };

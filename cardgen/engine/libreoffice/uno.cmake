@@ -152,6 +152,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_photo.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_photo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../pdf_pages.h
+  ${CMAKE_CURRENT_LIST_DIR}/../pdf_pages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_render.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_render.cpp
   ${CMAKE_CURRENT_LIST_DIR}/office_process.h

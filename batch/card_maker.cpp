@@ -1,0 +1,141 @@
+#include "card_maker.h"
+
+#include "catalogue.h"
+#include "composition.h"
+#include "engine_error.h"
+#include "errors.h"
+#include "files.h"
+#include "modal.h"
+#include "pdf_pages.h"
+#include "steps.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+
+#include <utility>
+#include <vector>
+
+namespace marigal::batch {
+
+namespace {
+
+using engine::Arg;
+using engine::Object;
+using engine::Value;
+
+// What the window would have shown: the card fails with the first.
+class StrictModal : public Modal {
+public:
+    MsgResult message(const QString& text, const QString&, MsgButtons, MsgIcon) override
+    {
+        // An error box's first line is the error's own description.
+        if (first.isEmpty()) first = text.section(QLatin1Char('\n'), 0, 0);
+        return MsgResult::Ok;
+    }
+    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+
+    QString first;
+};
+
+bool OfficeGone(const QString& error)
+{
+    return error == engine::Q(engine::errtext::kServerGone) || error == engine::Q(engine::errtext::kServerHung);
+}
+
+QByteArray ReadWhole(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw AppError(apperr::kFileNotFound);
+    return f.readAll();
+}
+
+}  // namespace
+
+CardMaker::CardMaker(Object word, QString workFolder) : word_(std::move(word)), work_(std::move(workFolder)) {}
+
+QString CardMaker::templateFor(int design)
+{
+    const QString path = work_ + QStringLiteral("/design%1.dot").arg(design);
+    if (!written_.contains(design)) {
+        WriteBytesToFile(LoadResData(DesignResourceId(design), kDesignResourceType), path);
+        written_.insert(design);
+    }
+    return path;
+}
+
+CardOutcome CardMaker::make(const CardOrder& card, bool force)
+{
+    if (!card.problem.isEmpty()) return {false, card.problem, false};
+    // As the window reads its inputs: a photo named but missing, and the
+    // first design without one.
+    if (!card.photo.isEmpty() && !FileExists(card.photo)) return {false, QStringLiteral("Photo file does not exist."), false};
+    if (card.design == 0 && card.photo.isEmpty()) return {false, QStringLiteral("No file."), false};
+    std::vector<QString> targets{card.output};
+    if (!card.picture.isEmpty()) targets.push_back(card.picture);
+    if (!card.pdf.isEmpty()) targets.push_back(card.pdf);
+    if (!force)
+        for (const QString& target : targets)
+            if (QFileInfo::exists(target)) return {false, QStringLiteral("%1: %2").arg(apperr::kFileAlreadyExists, target), false};
+
+    StrictModal strict;
+    Steps s(strict, QStringLiteral("Card"), QStringLiteral("Make"));
+    const QString stem = work_ + QStringLiteral("/card%1").arg(made_++);
+    const QString doc = stem + QStringLiteral(".doc"), pdf = stem + QStringLiteral(".pdf");
+    const bool wantPdf = !card.pdf.isEmpty() || !card.picture.isEmpty();
+    Object document;
+    s(142, [&] { document = OpenTemplate(word_, templateFor(card.design)); });
+    if (strict.first.isEmpty()) {
+        Composer composer(word_, s, [&] { return card.photo; });
+        if (!card.photo.isEmpty()) composer.PhotoPhase(card.design);
+        if (strict.first.isEmpty()) composer.MessagePhase(card.design, card.message);
+    }
+    if (strict.first.isEmpty()) s(302, [&] { document.call(u"SaveAs", {Value::stringRef(doc)}); });
+    if (strict.first.isEmpty() && wantPdf)
+        s(303, [&] { document.call(u"ExportAsFixedFormat", {Value::string(pdf), Value::int32(17)}); });
+    if (document) {
+        // Closed whatever became of it; a close that fails says nothing new.
+        StrictModal quiet;
+        Steps(quiet, QStringLiteral("Card"), QStringLiteral("Make"))(306, [&] { document.call(u"Close"); });
+    }
+    if (!strict.first.isEmpty()) {
+        RemoveFile(doc);
+        RemoveFile(pdf);
+        return {false, strict.first, OfficeGone(strict.first)};
+    }
+
+    // Into place, all or none.
+    std::vector<QString> placed;
+    QString current;
+    const auto place = [&](const QByteArray& bytes, const QString& target) {
+        current = target;
+        if (force) WriteBytesToFile(bytes, target);
+        else WriteNewFile(bytes, target);
+        placed.push_back(target);
+    };
+    try {
+        place(ReadWhole(doc), card.output);
+        if (!card.pdf.isEmpty()) place(ReadWhole(pdf), card.pdf);
+        if (!card.picture.isEmpty()) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            if (!QImageWriter(&buffer, "png").write(engine::RenderPdf(pdf, card.dpi)))
+                throw AppError(apperr::kInvalidPicture);
+            place(png, card.picture);
+        }
+    } catch (const std::exception& e) {
+        for (const QString& target : placed) RemoveFile(target);
+        RemoveFile(doc);
+        RemoveFile(pdf);
+        const QString why = QString::fromUtf8(e.what());
+        return {false, current.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, current), false};
+    }
+    RemoveFile(doc);
+    RemoveFile(pdf);
+    return {true, QString(), false};
+}
+
+}  // namespace marigal::batch

@@ -1,0 +1,228 @@
+// marigal-card: a card, or a whole list of them, without the window.
+
+#include "batch_run.h"
+#include "card_list.h"
+#include "catalogue.h"
+#include "files.h"
+#include "lo_backend.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+using namespace marigal;
+using namespace marigal::batch;
+
+namespace {
+
+const char kHelp[] =
+    "Usage: marigal-card --design D --message TEXT [--photo FILE] --output CARD.doc\n"
+    "                    [--picture CARD.png [--dpi N]] [--pdf CARD.pdf] [--force]\n"
+    "       marigal-card --batch LIST.csv [--jobs N] [--dpi N] [--force]\n"
+    "\n"
+    "Makes photo greeting cards as Word 97-2003 documents with the designs of\n"
+    "Marigal, without its window: one card, or one for each row of a list.\n"
+    "\n"
+    "  --design D      0 to 5, or the design's name: \"Photo Greeting Card\",\n"
+    "                  Clouds, Hearts, Meadow, Flowers, \"Yellow Flower\"\n"
+    "  --message TEXT  the card's message; a line break stays a line break\n"
+    "  --photo FILE    the photo; without it the design keeps its own picture\n"
+    "                  (the first design needs one)\n"
+    "  --output FILE   the card (.doc)\n"
+    "  --picture FILE  also a picture of its pages (.png), at --dpi (150)\n"
+    "  --pdf FILE      also a PDF for printing\n"
+    "  --batch FILE    a CSV list with the columns design, message, photo,\n"
+    "                  output and optionally picture and pdf; paths are taken\n"
+    "                  from the list's folder\n"
+    "  --jobs N        cards made side by side, each with an office of its own\n"
+    "                  (the number of cores, at most 4)\n"
+    "  --force         replace files that are there; otherwise a card whose\n"
+    "                  output exists is not made\n"
+    "  -h, --help      this help;  --version  the version\n"
+    "\n"
+    "Exit status: 0 every card made, 1 some not, 2 a usage error, 3 no office\n"
+    "could be started, 130/143 stopped by SIGINT/SIGTERM. See marigal-card(1).\n";
+
+std::atomic<int> signalled{0};
+
+void Stop(int sig)
+{
+    signalled = sig;
+}
+
+[[noreturn]] void Usage(const QString& text)
+{
+    std::fprintf(stderr, "marigal-card: %s (see marigal-card --help)\n", qPrintable(text));
+    std::exit(2);
+}
+
+struct Options {
+    QString design, message, photo, output, picture, pdf, batch;
+    bool haveDesign = false, haveMessage = false;
+    int dpi = 150;
+    int jobs = 0;
+    bool force = false;
+};
+
+int Number(const QString& option, const QString& value, int low, int high)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < low || n > high) Usage(QStringLiteral("%1 wants a number from %2 to %3").arg(option).arg(low).arg(high));
+    return n;
+}
+
+Options Read(const QStringList& args)
+{
+    Options o;
+    static const QStringList kValued{"--design", "--message", "--photo", "--output", "--picture",
+                                     "--pdf",    "--dpi",     "--batch", "--jobs"};
+    for (int i = 1; i < args.size(); ++i) {
+        QString name = args[i], value;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.section(QLatin1Char('='), 1);
+            name = name.section(QLatin1Char('='), 0, 0);
+            if (!kValued.contains(name)) Usage(QStringLiteral("unknown option '%1'").arg(name));
+        } else if (kValued.contains(name)) {
+            if (i + 1 >= args.size()) Usage(QStringLiteral("%1 wants a value").arg(name));
+            value = args[++i];
+        }
+        if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
+            std::fputs(kHelp, stdout);
+            std::exit(0);
+        } else if (name == QLatin1String("--version")) {
+            std::printf("marigal-card %s\n", MARIGAL_VERSION);
+            std::exit(0);
+        } else if (name == QLatin1String("--force")) o.force = true;
+        else if (name == QLatin1String("--design")) { o.design = value; o.haveDesign = true; }
+        else if (name == QLatin1String("--message")) { o.message = value; o.haveMessage = true; }
+        else if (name == QLatin1String("--photo")) o.photo = value;
+        else if (name == QLatin1String("--output")) o.output = value;
+        else if (name == QLatin1String("--picture")) o.picture = value;
+        else if (name == QLatin1String("--pdf")) o.pdf = value;
+        else if (name == QLatin1String("--dpi")) o.dpi = Number(name, value, 10, 1200);
+        else if (name == QLatin1String("--batch")) o.batch = value;
+        else if (name == QLatin1String("--jobs")) o.jobs = Number(name, value, 1, 16);
+        else if (name.startsWith(QLatin1Char('-'))) Usage(QStringLiteral("unknown option '%1'").arg(name));
+        else Usage(QStringLiteral("unexpected argument '%1'").arg(name));
+    }
+    return o;
+}
+
+std::vector<CardOrder> Orders(const Options& o)
+{
+    if (!o.batch.isEmpty()) {
+        if (o.haveDesign || o.haveMessage || !o.photo.isEmpty() || !o.output.isEmpty() || !o.picture.isEmpty() ||
+            !o.pdf.isEmpty())
+            Usage(QStringLiteral("--batch takes its cards from the list, not from --design, --message, ..."));
+        return ReadCardList(o.batch, o.dpi);
+    }
+    if (!o.haveDesign || !o.haveMessage || o.output.isEmpty())
+        Usage(QStringLiteral("a card wants --design, --message and --output (or --batch LIST.csv)"));
+    CardOrder card;
+    card.design = DesignNamed(o.design);
+    if (card.design < 0) Usage(QStringLiteral("no design \"%1\" (0 to 5, or a design's name)").arg(o.design));
+    card.message = MessageLines(o.message);
+    const auto absolute = [](const QString& p) { return p.isEmpty() ? p : QFileInfo(p).absoluteFilePath(); };
+    card.photo = absolute(o.photo);
+    card.output = absolute(o.output);
+    card.picture = absolute(o.picture);
+    card.pdf = absolute(o.pdf);
+    card.dpi = o.dpi;
+    RefuseSharedOutputs({card});
+    return {card};
+}
+
+QString Where(const CardOrder& card)
+{
+    return card.row > 0 ? QStringLiteral("row %1").arg(card.row) : QStringLiteral("marigal-card");
+}
+
+// On a terminal: one line redrawn in place.
+void DrawProgress(const BatchRun& run, double seconds)
+{
+    const int done = run.made() + run.failed(), total = run.total();
+    const int width = 24, filled = total ? width * done / total : width;
+    const double rate = seconds > 0 ? done / seconds : 0;
+    QString left = QStringLiteral("-");
+    if (rate > 0 && done < total) left = QStringLiteral("%1 s left").arg((total - done) / rate, 0, 'f', 0);
+    std::fprintf(stderr, "\r\033[K[%s%s] %d/%d  %d made  %d failed  %.1f cards/min  %s",
+                 std::string(size_t(filled), '#').c_str(), std::string(size_t(width - filled), '.').c_str(), done,
+                 total, run.made(), run.failed(), rate * 60, qPrintable(left));
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    std::signal(SIGXFSZ, SIG_IGN);  // a full disk is an error to report
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Marigal"));
+    Options options;
+    std::vector<CardOrder> cards;
+    try {
+        options = Read(QCoreApplication::arguments());
+        cards = Orders(options);
+    } catch (const UsageError& e) {
+        Usage(e.text());
+    }
+    const bool list = !options.batch.isEmpty();
+    int jobs = options.jobs;
+    if (jobs == 0) jobs = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+
+    struct sigaction stop {};
+    stop.sa_handler = Stop;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &stop, nullptr);
+
+    engine::LibreOfficeOptions office;
+    try {
+        office.fallbackProfileRoot = WorkingFolder() + QStringLiteral("/marigal-office-profiles");
+    } catch (const std::exception&) {
+    }
+    int status = 0;
+    {
+        engine::LibreOfficeBackend backend(office);
+        QElapsedTimer clock;
+        clock.start();
+        const bool terminal = list && ::isatty(STDERR_FILENO);
+        BatchRun run(backend, cards, jobs, options.force, [&backend] { backend.abortAll(); });
+        bool done = false;
+        while (!done) {
+            done = run.wait(std::chrono::milliseconds(200));
+            if (signalled && !run.stopped()) run.stop();
+            for (const CardEvent& e : run.takeEvents()) {
+                if (terminal) std::fputs("\r\033[K", stderr);
+                if (!e.outcome.made)
+                    std::printf("%s: %s\n", qPrintable(Where(*e.card)), qPrintable(e.outcome.error));
+                else if (list && !terminal)
+                    std::printf("%s: made %s\n", qPrintable(Where(*e.card)), qPrintable(e.card->output));
+                std::fflush(stdout);
+            }
+            if (terminal && !done) DrawProgress(run, clock.elapsed() / 1000.0);
+        }
+        if (terminal) std::fputs("\r\033[K", stderr);
+        const QString noOffice = run.noOffice();
+        if (!noOffice.isEmpty() && !signalled) {
+            std::fprintf(stderr, "marigal-card: the word processor could not be started: %s\n", qPrintable(noOffice));
+            status = 3;
+        } else if (list || signalled) {
+            const int notMade = run.total() - run.made() - run.failed();
+            std::printf("%d made, %d failed%s in %.1f s\n", run.made(), run.failed(),
+                        notMade > 0 ? qPrintable(QStringLiteral(", %1 not made").arg(notMade)) : "",
+                        clock.elapsed() / 1000.0);
+        }
+        if (status == 0) status = run.failed() > 0 || run.made() < run.total() ? 1 : 0;
+    }  // the offices have ended here
+    RemoveRunFolders();
+    if (signalled) return 128 + signalled;
+    return status;
+}
