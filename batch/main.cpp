@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <atomic>
 #include <csignal>
@@ -167,6 +168,9 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);  // a full disk is an error to report
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Marigal"));
+    // What goes wrong with a card is said by its own line; the offices'
+    // troubles behind it only when asked for (QT_LOGGING_RULES wins).
+    QLoggingCategory::setFilterRules(QStringLiteral("marigal.office.warning=false"));
     Options options;
     std::vector<CardOrder> cards;
     try {
@@ -185,8 +189,13 @@ int main(int argc, char* argv[])
 
     engine::LibreOfficeOptions office;
     try {
+        // The working folder of this run (made now, which also clears what
+        // killed runs left), and a second place for the offices' profiles.
+        RunFolder();
         office.fallbackProfileRoot = WorkingFolder() + QStringLiteral("/marigal-office-profiles");
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "marigal-card: no working folder can be made: %s\n", e.what());
+        return 3;
     }
     int status = 0;
     {
@@ -212,7 +221,9 @@ int main(int argc, char* argv[])
         if (terminal) std::fputs("\r\033[K", stderr);
         const QString noOffice = run.noOffice();
         if (!noOffice.isEmpty() && !signalled) {
-            std::fprintf(stderr, "marigal-card: the word processor could not be started: %s\n", qPrintable(noOffice));
+            QString reason = noOffice;
+            reason.replace(QLatin1String(".\n\n"), QLatin1String(": ")).replace(QLatin1Char('\n'), QLatin1String("; "));
+            std::fprintf(stderr, "marigal-card: the word processor could not be started: %s\n", qPrintable(reason));
             status = 3;
         } else if (list || signalled) {
             const int notMade = run.total() - run.made() - run.failed();
