@@ -12,8 +12,17 @@
 //
 //   bench_card [N] [DESIGN...]      (N = 5, every design)
 //
+// The batch mode times the command-line card maker instead: a list of N cards
+// of the first design with the sample photo, made with --jobs 1 and --jobs 2,
+// in cards per minute from exec to exit (offices started and ended included);
+// beside the naive script's way, one plain `soffice --convert-to doc` of the
+// design's template per card, one at a time, on a profile of its own.
+//
+//   bench_card --batch [N]          (N = 50)
+//
 // The times come from the program's own timing trace (marigal.timing).
 
+#include "catalogue.h"
 #include "files.h"
 #include "support/tool_support.h"
 #include "form1.h"
@@ -37,6 +46,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -141,10 +151,120 @@ double StartMs(const QString& home)
     return ms;
 }
 
+// Office processes whose command line names `under` (our profiles are there).
+int OfficesUnder(const QString& under)
+{
+    int count = 0;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        if (pid.toInt() > 0) {
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(QFile::encodeName(under))) ++count;
+        }
+    return count;
+}
+
+// Writes a list of `n` cards into `folder`; returns its path.
+QString WriteList(const QString& folder, int n, const QString& photo)
+{
+    QDir().mkpath(folder);
+    QFile list(folder + QStringLiteral("/guests.csv"));
+    list.open(QIODevice::WriteOnly);
+    list.write("design,message,photo,output\n");
+    for (int i = 1; i <= n; ++i)
+        list.write(QStringLiteral("0,\"Dear guest %1, thank you for coming!\",%2,card %1.doc\n")
+                       .arg(i)
+                       .arg(photo)
+                       .toUtf8());
+    return list.fileName();
+}
+
+// One run of the command over a list; seconds from exec to exit, -1 if it failed.
+double BatchSeconds(const QString& list, int jobs, const QString& home)
+{
+    QProcess command;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("TEMP"), home + QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp"));
+    command.setProcessEnvironment(env);
+    command.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer t;
+    t.start();
+    command.start(QStringLiteral(MARIGAL_APP_DIR "/marigal-card"),
+                  {QStringLiteral("--batch"), list, QStringLiteral("--jobs"), QString::number(jobs)});
+    command.waitForFinished(-1);
+    const double seconds = t.elapsed() / 1000.0;
+    const QByteArray out = command.readAllStandardOutput().trimmed();
+    const QByteArray summary = out.mid(out.lastIndexOf('\n') + 1);
+    if (command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0) {
+        std::fprintf(stderr, "--jobs %d: exit %d, %s\n", jobs, command.exitCode(), summary.constData());
+        return -1;
+    }
+    return seconds;
+}
+
+int BenchBatch(int n)
+{
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("home"));
+    QDir().mkpath(home + QStringLiteral("/tmp"));
+    const QString photo = QStringLiteral(MARIGAL_APP_DIR "/Samples/sample1.jpg");
+
+    // Sets the command's office profiles up, as any run after the first finds them; not counted.
+    if (BatchSeconds(WriteList(dir.filePath(QStringLiteral("warm-up")), 2, photo), 2, home) < 0) return 1;
+
+    std::printf("%d cards of design 0 with \"Samples/sample1.jpg\", .doc only, exec to exit\n", n);
+    std::printf("                              seconds  cards/min  offices, working files left\n");
+    std::vector<std::pair<QString, double>> rows;
+    for (int jobs : {1, 2}) {
+        const QString folder = dir.filePath(QStringLiteral("jobs%1").arg(jobs));
+        const double s = BatchSeconds(WriteList(folder, n, photo), jobs, home);
+        if (s < 0) return 1;
+        const int made = QDir(folder).entryList({QStringLiteral("*.doc")}, QDir::Files).size();
+        if (made != n) {
+            std::fprintf(stderr, "--jobs %d: %d cards of %d\n", jobs, made, n);
+            return 1;
+        }
+        const int left = QDir(home + QStringLiteral("/tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size();
+        rows.emplace_back(QStringLiteral("marigal-card --jobs %1").arg(jobs), s);
+        std::printf("%-28s  %7.1f  %9.0f", qPrintable(rows.back().first), s, n * 60 / s);
+        std::printf("  %d, %d\n", OfficesUnder(home), left);
+        std::fflush(stdout);
+    }
+
+    // The naive script: the design's template converted by one office process per card.
+    const QString reference = dir.filePath(QStringLiteral("reference"));
+    QDir().mkpath(reference);
+    const QString design = reference + QStringLiteral("/design0.dot");
+    WriteBytesToFile(LoadResData(DesignResourceId(0), kDesignResourceType), design);
+    const QString profile = reference + QStringLiteral("/profile");
+    const auto convert = [&] {
+        QProcess soffice;
+        soffice.start(QStringLiteral("soffice"),
+                      {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+                       QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("doc"),
+                       QStringLiteral("--outdir"), reference, design});
+        soffice.waitForFinished(120000);
+    };
+    convert();  // sets its profile up; not counted
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < n; ++i) convert();
+    const double plain = t.elapsed() / 1000.0;
+    std::printf("%-28s  %7.1f  %9.0f\n", "soffice --convert-to doc", plain, n * 60 / plain);
+    for (const auto& [name, s] : rows) std::printf("%s: %.1fx the reference's rate\n", qPrintable(name), plain / s);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--batch") == 0) {
+        QCoreApplication app(argc, argv);
+        return BenchBatch(argc > 2 ? std::max(1, std::atoi(argv[2])) : 50);
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     clock_.start();
