@@ -27,6 +27,19 @@ desktop-file-validate "$root/usr/share/applications/com.quenlow.marigal.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.quenlow.marigal.metainfo.xml" >/dev/null || fail "metadata"
 [ -x "$root/usr/bin/marigal" ] || fail "no program"
 "$root/usr/bin/marigal" --version | grep -q '^marigal ' || fail "--version"
+for page in marigal marigal-card; do
+  [ -s "$root/usr/share/man/man1/$page.1.gz" ] || fail "no manual page $page(1)"
+done
+
+# The command beside it, from the installed files too (no display needed).
+mkdir -p "$work/home" "$work/temp"
+chmod 700 "$work/temp"
+run_home() {
+  env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" TEMP="$work/temp" "$@"
+}
+run_home "$root/usr/bin/marigal-card" --design Hearts --message "Dear Ann" \
+    --photo "$root/usr/share/marigal/Samples/sample1.jpg" --output "$work/card.doc" >&2 || fail "marigal-card"
+[ -s "$work/card.doc" ] || fail "marigal-card wrote no card"
 
 # A display of its own.
 exec 3>"$work/display"
@@ -37,8 +50,6 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 
 # The program, with settings, profiles and working files of its own.
-mkdir -p "$work/home" "$work/temp"
-chmod 700 "$work/temp"
 env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" \
     TEMP="$work/temp" QT_QPA_PLATFORM=xcb "$root/usr/bin/marigal" 2>"$work/log" &
 program=$!
@@ -78,4 +89,4 @@ done
 [ "$offices" -eq 0 ] || fail "$offices office process(es) left"
 ls -d "$work"/temp/marigal-run-* >/dev/null 2>&1 && fail "working files left: $(ls -R "$work/temp")"
 ls /tmp/OSL_PIPE_"$(id -u)"_marigal-"$pid"-* >/dev/null 2>&1 && fail "office pipes left"
-echo "package: made, unpacked, a card made through the installed files, nothing left"
+echo "package: made, unpacked, cards made through the installed window and command, nothing left"
