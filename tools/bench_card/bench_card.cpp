@@ -108,30 +108,38 @@ bool WaitFor(const std::function<bool()>& done, int ms)
     return done();
 }
 
-// One plain conversion of `card` to PNG by the office, on `profile`.
-double ConvertSeconds(const QString& card, const QString& profile, const QString& outDir)
+// One plain conversion of `card` (to PNG, or `format`) by the office, on `profile`.
+double ConvertSeconds(const QString& card, const QString& profile, const QString& outDir,
+                      const QString& format = QStringLiteral("png"))
 {
     QElapsedTimer t;
     t.start();
     QProcess soffice;
     soffice.start(QStringLiteral("soffice"),
                   {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
-                   QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("png"),
+                   QStringLiteral("--headless"), QStringLiteral("--convert-to"), format,
                    QStringLiteral("--outdir"), outDir, card});
     soffice.waitForFinished(120000);
     return t.elapsed() / 1000.0;
+}
+
+// The environment of a program whose settings and profiles live in `home`.
+QProcessEnvironment HomeEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    return env;
 }
 
 // The real program, from exec to its main window's first paint.
 double StartMs(const QString& home)
 {
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = HomeEnvironment(home);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("marigal.timing.debug=true"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer t;
@@ -182,9 +190,7 @@ QString WriteList(const QString& folder, int n, const QString& photo)
 double BatchSeconds(const QString& list, int jobs, const QString& home)
 {
     QProcess command;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    QProcessEnvironment env = HomeEnvironment(home);
     env.insert(QStringLiteral("TEMP"), home + QStringLiteral("/tmp"));
     env.insert(QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp"));
     command.setProcessEnvironment(env);
@@ -239,14 +245,7 @@ int BenchBatch(int n)
     const QString design = reference + QStringLiteral("/design0.dot");
     WriteBytesToFile(LoadResData(DesignResourceId(0), kDesignResourceType), design);
     const QString profile = reference + QStringLiteral("/profile");
-    const auto convert = [&] {
-        QProcess soffice;
-        soffice.start(QStringLiteral("soffice"),
-                      {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
-                       QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("doc"),
-                       QStringLiteral("--outdir"), reference, design});
-        soffice.waitForFinished(120000);
-    };
+    const auto convert = [&] { ConvertSeconds(design, profile, reference, QStringLiteral("doc")); };
     convert();  // sets its profile up; not counted
     QElapsedTimer t;
     t.start();
