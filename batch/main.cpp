@@ -168,9 +168,10 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);  // a full disk is an error to report
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Marigal"));
-    // What goes wrong with a card is said by its own line; the offices'
-    // troubles behind it only when asked for (QT_LOGGING_RULES wins).
-    QLoggingCategory::setFilterRules(QStringLiteral("marigal.office.warning=false"));
+    // What goes wrong with a card is said once, by its own line; the error
+    // log and the offices' troubles behind it only when asked for
+    // (QT_LOGGING_RULES wins).
+    QLoggingCategory::setFilterRules(QStringLiteral("marigal.office.warning=false\nmarigal.errors.warning=false"));
     Options options;
     std::vector<CardOrder> cards;
     try {

@@ -184,7 +184,8 @@ TEST_F(MarigalCard, AListWithABadRowMakesTheRestAndNamesIt)
                                               "0,Ann,ann.jpg,cards/ann.doc\n"
                                               "Hearts,\"Bob, with love\",,cards/bob.doc\n"
                                               "Meadow,Carl,gone.jpg,cards/carl.doc\n"
-                                              "Clouds,Dora,ann.jpg,cards/dora.doc\n");
+                                              "Clouds,Dora,ann.jpg,cards/dora.doc\n"
+                                              "Flowers,Eve,list.csv,cards/eve.doc\n");
     QDir(dir.path()).mkdir("cards");
     QProcess p;
     p.setProcessEnvironment(environment());
@@ -194,7 +195,10 @@ TEST_F(MarigalCard, AListWithABadRowMakesTheRestAndNamesIt)
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_EQ(p.exitCode(), 1) << out.toStdString();
     EXPECT_TRUE(out.contains("row 4: Photo file does not exist.\n")) << out.toStdString();
-    EXPECT_TRUE(out.contains(QRegularExpression("3 made, 1 failed in [0-9.]+ s\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains("row 6: Word cannot insert this file: it is not a picture.\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression("3 made, 2 failed in [0-9.]+ s\n"))) << out.toStdString();
+    // Said once: no log line repeats a row's error.
+    EXPECT_EQ(p.readAllStandardError().toStdString(), "");
     EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"ann.doc", "bob.doc", "dora.doc"}));
     expectNothingLeft(p.processId());
