@@ -3,6 +3,7 @@
 // nothing left behind.
 
 #include "doc_reader.h"
+#include "libreoffice/lo_backend.h"
 #include "libreoffice/office_session.h"
 #include "support/temp_env.h"
 
@@ -120,6 +121,7 @@ TEST_F(MarigalCard, OneCardOfEachDesignHoldsTheMessageAndThePhoto)
     }
     EXPECT_TRUE(test::ReadFile(dir.filePath("card3.pdf")).startsWith("%PDF"));
     session->quit();
+    engine::WaitForQuittingOffices();
 }
 
 TEST_F(MarigalCard, AUsageErrorIsOneLineAndExitStatusTwo)

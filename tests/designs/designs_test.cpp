@@ -7,6 +7,7 @@
 #include "designs.h"
 #include "doc_builder.h"
 #include "doc_reader.h"
+#include "lo_backend.h"
 #include "libreoffice/lo_render.h"
 #include "paint.h"
 #include "pointer.h"
@@ -149,6 +150,7 @@ protected:
     {
         session_->quit();
         session_.reset();
+        engine::WaitForQuittingOffices();  // its profile is in use until it has ended
         built_.clear();
         delete dir_;
         dir_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include "doc_builder.h"
 #include "doc_reader.h"
+#include "lo_backend.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +88,7 @@ protected:
     {
         session_->quit();
         session_.reset();
+        engine::WaitForQuittingOffices();  // its profile is in use until it has ended
         delete profiles_;
         profiles_ = nullptr;
     }

@@ -159,6 +159,7 @@ protected:
     static void TearDownTestSuite()
     {
         session_.reset();  // quits its office
+        WaitForQuittingOffices();  // which removes its pipe once it has ended
         delete dir_;
     }
 
