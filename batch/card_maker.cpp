@@ -7,6 +7,7 @@
 #include "files.h"
 #include "modal.h"
 #include "pdf_pages.h"
+#include "photo_prep.h"
 #include "steps.h"
 
 #include <QBuffer>
@@ -80,6 +81,24 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         for (const QString& target : targets)
             if (QFileInfo::exists(target)) return {false, QStringLiteral("%1: %2").arg(apperr::kFileAlreadyExists, target), false};
 
+    // The photo as the word processor takes it, in this maker's folder when converted.
+    QString photo;
+    struct Converted {
+        const QString& photo;
+        const QString& chosen;
+        ~Converted()
+        {
+            if (!photo.isEmpty() && photo != chosen) RemoveFile(photo);
+        }
+    } converted{photo, card.photo};
+    if (!card.photo.isEmpty()) {
+        try {
+            photo = PreparePhoto(card.photo, work_);
+        } catch (const AppError& e) {
+            return {false, e.description(), false};
+        }
+    }
+
     StrictModal strict;
     Steps s(strict, QStringLiteral("Card"), QStringLiteral("Make"));
     const QString stem = work_ + QStringLiteral("/card%1").arg(made_++);
@@ -88,8 +107,8 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
     Object document;
     s(142, [&] { document = OpenTemplate(word_, templateFor(card.design)); });
     if (strict.first.isEmpty()) {
-        Composer composer(word_, s, [&] { return card.photo; });
-        if (!card.photo.isEmpty()) composer.PhotoPhase(card.design);
+        Composer composer(word_, s, [&] { return photo; });
+        if (!photo.isEmpty()) composer.PhotoPhase(card.design);
         if (strict.first.isEmpty()) composer.MessagePhase(card.design, card.message);
     }
     if (strict.first.isEmpty()) s(302, [&] { document.call(u"SaveAs", {Value::stringRef(doc)}); });

@@ -1,14 +1,17 @@
 #include "generation_run.h"
 
 #include "catalogue.h"
+#include "errors.h"
 #include "composition.h"
 #include "files.h"
 #include "page_export.h"
+#include "photo_prep.h"
 #include "picture.h"
 #include "steps.h"
 
 #include <QRandomGenerator>
 
+#include <future>
 #include <random>
 
 namespace marigal {
@@ -30,12 +33,55 @@ int RandomDigit()
     return std::uniform_int_distribution<int>(1, 9)(generator);
 }
 
+namespace {
+
+// A photo being made ready on a thread of its own. Whatever it made and
+// nobody took is removed with it.
+class PhotoOnItsWay {
+public:
+    explicit PhotoOnItsWay(const QString& path) : path_(path)
+    {
+        if (!FileExists(path)) return;
+        QString folder;
+        try {
+            folder = RunFolder();
+        } catch (const AppError&) {
+            return;  // said again, and at its step, when the photo is wanted
+        }
+        made_ = std::async(std::launch::async, [path, folder] { return PreparePhoto(path, folder); });
+    }
+    ~PhotoOnItsWay()
+    {
+        if (!made_.valid()) return;
+        try {
+            const QString file = made_.get();
+            if (file != path_) RemoveFile(file);
+        } catch (...) {
+        }
+    }
+    PhotoOnItsWay(const PhotoOnItsWay&) = delete;
+    PhotoOnItsWay& operator=(const PhotoOnItsWay&) = delete;
+
+    // What was made, or the error it met; made now when nothing is on its way.
+    QString take() { return made_.valid() ? made_.get() : PreparePhoto(path_, RunFolder()); }
+
+private:
+    QString path_;
+    std::future<QString> made_;
+};
+
+}  // namespace
+
 void GenerationRun::PushButton6_Click(bool& busy)
 {
     if (busy) return;  // 100: a click while a run is in progress changes nothing
     Steps s(modal_, QStringLiteral("Form1"), QStringLiteral("PushButton6_Click"));
     s(102, [&] { busy = true; });
     s(104, [&] { window_.SetPointer(MousePointer::Hourglass); });
+    // The photo is read, and converted where it must be, while the office
+    // starts and opens the design; step 148 takes what it made.
+    const QString chosen = window_.PhotoPath();
+    PhotoOnItsWay early(chosen);
     Object word, doc;
     s(106, [&] { word = backend_.create(engine::kWordProgId); });
     int design = 0;
@@ -67,22 +113,39 @@ void GenerationRun::PushButton6_Click(bool& busy)
     QString message;
     s(146, [&] { message = window_.Message(); });
 
-    Composer composer(word, s, [this] { return window_.PhotoPath(); });
-    bool withPhoto = false;
-    s(148, [&] { withPhoto = FileExists(window_.PhotoPath()); });
-    if (withPhoto) composer.PhotoPhase(design);
-    composer.MessagePhase(design, message);
+    // The photo as the word processor takes it: the user's file, or an
+    // upright or converted copy of it in the run's folder.
+    QString photo;
+    bool refused = false;
+    s(148, [&] {
+        const QString now = window_.PhotoPath();
+        if (!FileExists(now)) return;
+        try {
+            photo = now == chosen ? early.take() : PreparePhoto(now, RunFolder());
+        } catch (...) {
+            // A photo that cannot be used makes no card, rather than one without it.
+            refused = true;
+            throw;
+        }
+    });
+    const bool converted = !photo.isEmpty() && photo != window_.PhotoPath();
 
     QString card;
-    for (;;) {
-        QString name;
-        s(286, [&] { name = CardFileName(digit_); });
-        s(298, [&] { card = WorkPath(name); });
-        bool taken = false;
-        s(300, [&] { taken = FileExists(card); });
-        if (!taken) break;
+    if (!refused) {
+        Composer composer(word, s, [&] { return photo; });
+        if (!photo.isEmpty()) composer.PhotoPhase(design);
+        composer.MessagePhase(design, message);
+
+        for (;;) {
+            QString name;
+            s(286, [&] { name = CardFileName(digit_); });
+            s(298, [&] { card = WorkPath(name); });
+            bool taken = false;
+            s(300, [&] { taken = FileExists(card); });
+            if (!taken) break;
+        }
+        s(302, [&] { doc.call(u"SaveAs", {engine::Value::stringRef(card)}); });
     }
-    s(302, [&] { doc.call(u"SaveAs", {engine::Value::stringRef(card)}); });
     s(304, [&] { word.put(u"DisplayAlerts", engine::Value::boolean(false)); });
     s(306, [&] { doc.call(u"Close"); });
     s(308, [&] { word.call(u"Quit"); });
@@ -90,7 +153,7 @@ void GenerationRun::PushButton6_Click(bool& busy)
     s(312, [&] { word.release(); });
 
     // A card that was never written is no card: no picture, no preview.
-    const bool made = FileExists(card);
+    const bool made = !card.isEmpty() && FileExists(card);
     if (made) s(314, [&] { window_.SaveDocAsJPG(card); });
     s(316, [&] { window_.SetPointer(MousePointer::Default); });
     if (made) {
@@ -110,7 +173,10 @@ void GenerationRun::PushButton6_Click(bool& busy)
         s(324, [&] { window_.Hide(); });
     }
     s(326, [&] { RemoveFile(PagePicturePath()); });
-    s(328, [&] { RemoveFile(TemplatePath()); });
+    s(328, [&] {
+        RemoveFile(TemplatePath());
+        if (converted) RemoveFile(photo);
+    });
     window_.DrainInput();
     s(334, [&] { busy = false; });
 }

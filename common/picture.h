@@ -1,22 +1,106 @@
 #pragma once
-// Decoding a picture file, the format told by its content.
+// Picture files: what kind a file is (told by its content, never its name),
+// opening one without blocking, and decoding it.
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
 
+#include <cstdio>
+#include <memory>
+
 namespace marigal {
 
-// Decodes a picture file, upright (a camera's orientation applied). Opened
-// without blocking: a named pipe, a device or a socket is no picture, and
-// neither is anything but a regular file. With `fitInto`, only as many
-// pixels are decoded as a picture of that size needs (a JPEG of 200
-// megapixels for a thumbnail costs a fraction of its full size); a picture of
-// another format too large to decode whole is checked by its header only, and
-// a plain stand-in of the fitting size is returned.
+enum class PictureKind {
+    None,  // no picture this program knows of
+    Jpeg,
+    Png,
+    Bmp,
+    Gif,
+    Tiff,
+    WebP,
+    Heif,  // HEIC, HEIF: the pictures of today's phones
+    Avif,
+    Unreadable,  // a picture of a kind this program does not read; see PictureFile::kindName
+};
+
+// The kind the first bytes of a file tell (32 are enough); `name` gets a
+// kind's everyday name, for the unreadable ones too ("JPEG XL").
+PictureKind SniffPicture(const QByteArray& head, QString* name = nullptr);
+
+// The patterns of every kind this program reads, for a file dialog
+// ("*.jpg;*.jpeg;...").
+QString PicturePatterns();
+
+// A picture file, opened for reading without blocking (a named pipe or a
+// device would block or never end), and only when it is a regular file.
+// Raises AppError: "File not found" when it is missing, "Permission
+// denied" when it cannot be read, "Invalid picture" for anything but a
+// regular file.
+class PictureFile {
+public:
+    explicit PictureFile(const QString& path);
+    ~PictureFile();
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+
+    const QString& path() const { return path_; }
+    PictureKind kind() const { return kind_; }
+    const QString& kindName() const { return kindName_; }
+    qint64 size() const { return size_; }
+    // The open file, read from its start.
+    std::FILE* stream();
+    int descriptor();
+    // The whole file.
+    QByteArray readAll();
+
+private:
+    QString path_;
+    int fd_ = -1;
+    std::FILE* stream_ = nullptr;
+    PictureKind kind_ = PictureKind::None;
+    QString kindName_;
+    qint64 size_ = 0;
+};
+
+// The texts of a picture that cannot be used, naming its file.
+QString DamagedPictureText(const QString& path);
+QString UnreadableKindText(const QString& kindName, const QString& path);
+
+// A HEIF or AVIF picture decoded whole, upright (the turns its file records
+// applied), as 8-bit RGB or, with transparency, RGBA; `iccProfile` gets its
+// colour profile. With `fitInto`, a thumbnail the file holds is taken
+// instead when it is at least that large; with none, the file's header is
+// taken on its word and a plain stand-in of the fitting size is returned (a
+// whole photo takes seconds to decode). Raises AppError: damaged, or a
+// picture its decoders cannot read.
+QImage DecodeHeif(PictureFile& file, QSize fitInto = QSize(), QByteArray* iccProfile = nullptr);
+
+// A HEIF or AVIF picture decoded whole as JPEG's own colours (YCbCr of
+// BT.601 at full range, chroma at half size both ways), when it is opaque
+// and its file names those colours or none; otherwise an empty result, for
+// DecodeHeif to take. Raises AppError as DecodeHeif.
+struct YCbCrPicture {
+    std::shared_ptr<const void> holder;  // the decoder's pixels
+    int width = 0, height = 0;
+    const unsigned char* planes[3]{};
+    int strides[3]{};
+};
+YCbCrPicture DecodeHeifYCbCr(PictureFile& file, QByteArray* iccProfile);
+
+// Decodes a picture file, upright (a camera's orientation applied). With
+// `fitInto`, only as many pixels are decoded as a picture of that size
+// needs where the format allows (a JPEG of 200 megapixels for a thumbnail
+// costs a fraction of its full size); a picture of another format too large
+// to decode whole is checked by its header only, and a plain stand-in of the
+// fitting size is returned.
 // Raises AppError: "File not found" when it is missing, "Permission denied"
-// when it cannot be read, "Invalid picture" when it is no picture or a
-// damaged one.
+// when it cannot be read, "Invalid picture" when it is no picture, and a
+// text naming the file when it is damaged or of a kind not read here.
 QImage LoadPicture(const QString& path, QSize fitInto = QSize());
+
+// The stored pixels of a camera's photo turned as Exif orientation 1..8 asks.
+QImage Upright(const QImage& stored, int orientation);
 
 }  // namespace marigal

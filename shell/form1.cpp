@@ -31,8 +31,10 @@ namespace {
 const QString kForm = QStringLiteral("Form1");
 constexpr int kMessageMaxLength = 1000000;
 const QString kPhotoTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
-const QString kPhotoFilter =
-    QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|");
+// The first entry as it always was, and chosen; the second lists every kind
+// of picture the program reads, HEIC and WebP among them.
+const QString kPhotoFilter = QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|") +
+                             QStringLiteral("All Pictures (%1)|%1|").arg(PicturePatterns());
 
 template <typename W, typename... A>
 W* Make(QWidget* parent, const QString& name, int l, int t, int w, int h, A&&... a)

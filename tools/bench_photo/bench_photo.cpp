@@ -1,12 +1,19 @@
 // The peak memory of this program (the offices are processes of their own
-// and not counted) while a card is made from a very large photo through the
-// window's own run: the photo's header check, the office's insertion, the
-// card saved, its page picture and the picture read back.
+// and not counted) and the time while a card is made from a very large photo
+// through the window's own run: the photo read and, where it must be,
+// turned or converted, the office's insertion, the card saved, its page
+// picture and the picture read back.
 //
-//   bench_photo [MEGAPIXELS] [DESIGN]     (200 and 0 by default)
+//   bench_photo [MEGAPIXELS] [DESIGN] [KIND...]     (200, 0 and jpeg by default)
 //
-// The photo is made first by a child process of its own, whose memory does
-// not count; the card is then made in a second child, which reports its own
+// KIND is the photo's kind: jpeg, jpeg3 / jpeg6 / jpeg8 (a JPEG with that
+// orientation tag, a phone's portrait shot for 6 and 8), twin3 / twin6 /
+// twin8 (the same file without its tag), heic, avif, webp, tiff or png, all
+// of one scene. With several, each card's time is also given as a ratio to
+// the first one's. A HEIC or AVIF photo is made as large as a phone's (about
+// a fifth of a byte a pixel) and takes minutes to encode.
+// Each photo is made first by a child process of its own, whose memory does
+// not count; each card is then made in a second child, which reports its own
 // peak resident memory when it is done.
 
 #include "files.h"
@@ -15,9 +22,12 @@
 #include "lo_backend.h"
 #include "page_export.h"
 #include "picture.h"
+#include "support/sample_photos.h"
 
 #include <QCoreApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -58,12 +68,12 @@ struct Stand : RunWindow, RunPreview {
     void Show() override {}
 };
 
-int MakePhoto(const char* path, double megapixels)
+QImage Scene(double megapixels)
 {
     const int w = int(std::lround(std::sqrt(megapixels * 1e6 * 4 / 3)));
     const int h = int(std::lround(w * 3.0 / 4));
     QImage photo(w, h, QImage::Format_RGB888);
-    if (photo.isNull()) return 1;
+    if (photo.isNull()) return photo;
     QPainter p(&photo);
     QLinearGradient sky(0, 0, w, h);
     sky.setColorAt(0, QColor(60, 120, 220));
@@ -80,7 +90,33 @@ int MakePhoto(const char* path, double megapixels)
             line[x] = uchar(std::clamp(int(line[x]) + int(seed >> 26) - 32, 0, 255));
         }
     }
-    return photo.save(QString::fromLocal8Bit(path), "JPG", 85) ? 0 : 1;
+    return photo;
+}
+
+int MakePhoto(const char* path, double megapixels, const QString& kind)
+{
+    QImage scene = Scene(megapixels);
+    if (scene.isNull()) return 1;
+    const QString file = QString::fromLocal8Bit(path);
+    if (kind == "heic" || kind == "avif")
+        return samples::WriteHeif(scene, file, kind == "heic" ? samples::HeifCodec::Hevc : samples::HeifCodec::Av1, 50)
+                   ? 0
+                   : 1;
+    if ((kind.startsWith("jpeg") || kind.startsWith("twin")) && kind.size() > 4) {
+        const int orientation = kind.mid(4).toInt();
+        // The same scene as the camera stores it for that tag.
+        scene = samples::StoredFor(scene, orientation);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!scene.save(&buffer, "JPG", 85)) return 1;
+        // The twin: the very same file without the tag (an Exif block telling 1).
+        const QByteArray tagged = samples::WithOrientation(bytes, kind.startsWith("twin") ? 1 : orientation);
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly) && out.write(tagged) == tagged.size() ? 0 : 1;
+    }
+    const QByteArray format = kind == "jpeg" ? "JPG" : kind.toLatin1();
+    return scene.save(file, format.constData(), kind == "webp" ? 85 : -1) ? 0 : 1;
 }
 
 int MakeCard(const char* path, int design)
@@ -128,9 +164,9 @@ Child Run(const QStringList& args)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 4 && std::strcmp(argv[1], "--make-photo") == 0) {
+    if (argc == 5 && std::strcmp(argv[1], "--make-photo") == 0) {
         QGuiApplication app(argc, argv);
-        return MakePhoto(argv[2], std::atof(argv[3]));
+        return MakePhoto(argv[2], std::atof(argv[3]), QString::fromLatin1(argv[4]));
     }
     if (argc == 4 && std::strcmp(argv[1], "--make-card") == 0) {
         QGuiApplication app(argc, argv);
@@ -139,16 +175,29 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const double megapixels = argc > 1 ? std::atof(argv[1]) : 200;
     const int design = argc > 2 ? std::atoi(argv[2]) : 0;
+    QStringList kinds;
+    for (int i = 3; i < argc; ++i) kinds << QString::fromLatin1(argv[i]);
+    if (kinds.isEmpty()) kinds << QStringLiteral("jpeg");
     QTemporaryDir dir;
-    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
-    const Child made = Run({QStringLiteral("--make-photo"), photo, QString::number(megapixels)});
-    if (made.status != 0) {
-        std::fprintf(stderr, "could not make a %.0f MP photo\n", megapixels);
-        return 1;
+    int status = 0;
+    double first = 0;
+    for (const QString& kind : kinds) {
+        const QString photo = dir.filePath(QStringLiteral("photo-%1.%2").arg(kind, kind.left(4)));
+        const Child made = Run({QStringLiteral("--make-photo"), photo, QString::number(megapixels), kind});
+        if (made.status != 0) {
+            std::fprintf(stderr, "could not make a %.0f MP %s photo\n", megapixels, qPrintable(kind));
+            return 1;
+        }
+        const Child card = Run({QStringLiteral("--make-card"), photo, QString::number(design)});
+        if (kind == kinds.first()) first = card.seconds;
+        std::printf("%-6s %.0f megapixels, %.1f MB file: card of design %d %s in %.1f s (%.2fx), this program's own "
+                    "peak memory %.0f MB (offices not counted)\n",
+                    qPrintable(kind), megapixels, QFileInfo(photo).size() / 1048576.0, design,
+                    card.status == 0 ? "made" : "FAILED", card.seconds, first > 0 ? card.seconds / first : 1.0,
+                    card.output.toDouble());
+        std::fflush(stdout);
+        status |= card.status;
+        QFile::remove(photo);
     }
-    std::printf("photo: %.0f megapixels, %.1f MB file\n", megapixels, QFileInfo(photo).size() / 1048576.0);
-    const Child card = Run({QStringLiteral("--make-card"), photo, QString::number(design)});
-    std::printf("card of design %d: %s in %.1f s, this program's own peak memory %.0f MB (offices not counted)\n",
-                design, card.status == 0 ? "made" : "FAILED", card.seconds, card.output.toDouble());
-    return card.status;
+    return status;
 }
