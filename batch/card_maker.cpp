@@ -77,6 +77,13 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
     std::vector<QString> targets{card.output};
     if (!card.picture.isEmpty()) targets.push_back(card.picture);
     if (!card.pdf.isEmpty()) targets.push_back(card.pdf);
+    for (const QString& target : targets) {
+        try {
+            RefuseTooLongName(target);
+        } catch (const AppError& e) {
+            return {false, e.description(), false};
+        }
+    }
     if (!force)
         for (const QString& target : targets)
             if (QFileInfo::exists(target)) return {false, QStringLiteral("%1: %2").arg(apperr::kFileAlreadyExists, target), false};
@@ -110,6 +117,9 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         Composer composer(word_, s, [&] { return photo; });
         if (!photo.isEmpty()) composer.PhotoPhase(card.design);
         if (strict.first.isEmpty()) composer.MessagePhase(card.design, card.message);
+        // Strict: a message cut short on the card fails it.
+        if (strict.first.isEmpty() && !composer.FitMessage(card.design) && strict.first.isEmpty())
+            strict.first = QStringLiteral("the message is too long for design %1").arg(DesignCaption(card.design).trimmed());
     }
     if (strict.first.isEmpty()) s(302, [&] { document.call(u"SaveAs", {Value::stringRef(doc)}); });
     if (strict.first.isEmpty() && wantPdf)

@@ -24,6 +24,15 @@ QString DesignCaption(int designIndex)
     return kCaptions[designIndex];
 }
 
+double MessageFloor(int designIndex)
+{
+    // Type still easy to read on a card held in the hand; the wide places
+    // of the first two designs hold a long message well above it.
+    static constexpr double kFloors[kDesignCount] = {9, 9, 8, 8, 8, 8};
+    if (designIndex < 0 || designIndex >= kDesignCount) throw AppError(apperr::kSubscriptOutOfRange);
+    return kFloors[designIndex];
+}
+
 int DesignNamed(const QString& name)
 {
     const QString wanted = name.trimmed();

@@ -20,6 +20,15 @@ QString DesignCaption(int designIndex);
 // regard to case or to blanks around it ("yellow flower"); -1 when none.
 int DesignNamed(const QString& name);
 
+// The smallest type, in points, a design's message may be made to fit its
+// text places; a message that needs smaller type is too long for the design.
+// Raises AppError for an index outside 0..5.
+double MessageFloor(int designIndex);
+
+// The height, in points, "Yellow Flower" keeps for its message above the
+// photo, so that the photo keeps its place whatever the message's length.
+inline constexpr double kYellowFlowerMessageRoom = 68;
+
 // The resource holding a design: 0 -> 105, 1 -> 101, 2 -> 103, 3 -> 104,
 // 4 -> 102, 5 -> 106. Raises AppError for an index outside 0..5.
 int DesignResourceId(int designIndex);

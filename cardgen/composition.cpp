@@ -1,5 +1,9 @@
 #include "composition.h"
 
+#include "catalogue.h"
+
+#include <cmath>
+
 namespace marigal {
 
 using engine::Arg;
@@ -164,6 +168,104 @@ void Composer::MessagePhase(int design, const QString& message)
         });
         break;
     default: break;
+    }
+}
+
+bool Composer::Shrink(double designed, double floor, const std::function<bool(double)>& fits)
+{
+    // In half points: the steps a word processor's size box offers.
+    int low = int(std::ceil(floor * 2)), high = int(std::floor(designed * 2));
+    if (low >= high) return fits(low / 2.0);
+    if (!fits(low / 2.0)) return false;
+    // `low` fits, `high` does not.
+    while (high - low > 1) {
+        const int middle = (low + high) / 2;
+        (fits(middle / 2.0) ? low : high) = middle;
+    }
+    return fits(low / 2.0);
+}
+
+bool Composer::FitTextBox(int line, const char16_t* name, double floor)
+{
+    bool fitted = true;
+    s_(line, [&] {
+        const Object frame = word_.obj(u"ActiveDocument").obj(u"Shapes", {Value::string(name)}).obj(u"TextFrame");
+        const Object font = frame.obj(u"TextRange").obj(u"Font");
+        const double designed = font.get(u"Size").toDouble();
+        const auto sized = [&](double points) {
+            font.put(u"Size", Value::single(float(points)));
+            font.put(u"SizeBi", Value::single(float(points)));
+        };
+        font.put(u"SizeBi", Value::single(float(designed)));
+        font.put(u"BoldBi", font.get(u"Bold"));
+        if (!frame.get(u"Overflowing").toBool()) return;
+        fitted = Shrink(designed, floor, [&](double points) {
+            sized(points);
+            return !frame.get(u"Overflowing").toBool();
+        });
+    });
+    return fitted;
+}
+
+bool Composer::FitBody(int line, double floor)
+{
+    bool fitted = true;
+    s_(line, [&] {
+        // The message is the document's first paragraphs; the design's last
+        // four (three thin lines and the picture) follow it.
+        const Object doc = word_.obj(u"ActiveDocument");
+        const int count = doc.obj(u"Paragraphs").get(u"Count").toInt();
+        const int last = count - 4;
+        if (last < 1) return;
+        const auto paragraph = [&](int index) { return doc.obj(u"Paragraphs", {Value::int32(index)}); };
+        const auto top = [&](int index, int type) {
+            return paragraph(index).obj(u"Range").get(u"Information", {Value::int32(type)}).toDouble();
+        };
+        constexpr int kPage = 3, kFromPageTop = 6;  // wdActiveEndPageNumber, wdVerticalPositionRelativeToPage
+        const Object first = paragraph(1).obj(u"Range").obj(u"Font");
+        const double designed = first.get(u"Size").toDouble();
+        const Value bold = first.get(u"Bold");
+        const auto sized = [&](double points) {
+            for (int i = 1; i <= last; ++i) {
+                const Object font = paragraph(i).obj(u"Range").obj(u"Font");
+                font.put(u"Size", Value::single(float(points)));
+                font.put(u"SizeBi", Value::single(float(points)));
+                font.put(u"BoldBi", bold);
+            }
+        };
+        // The message's own height: from its top to the next paragraph's, less the space kept below it.
+        const auto height = [&] {
+            if (top(last + 1, kPage) != top(1, kPage)) return 1e9;  // it went past the page
+            return top(last + 1, kFromPageTop) - top(1, kFromPageTop) - paragraph(last).get(u"SpaceAfter").toDouble();
+        };
+        constexpr double kRounding = 0.5;
+        const auto fits = [&] { return height() <= kYellowFlowerMessageRoom + kRounding; };
+        sized(designed);
+        if (!fits()) {
+            fitted = Shrink(designed, floor, [&](double points) {
+                sized(points);
+                return fits();
+            });
+        }
+        paragraph(last).put(u"SpaceAfter", Value::single(float(std::max(0.0, kYellowFlowerMessageRoom - height()))));
+    });
+    return fitted;
+}
+
+bool Composer::FitMessage(int design)
+{
+    const double floor = MessageFloor(design);
+    switch (design) {
+    case 0: return FitTextBox(238, u"Text Box 2", floor);
+    case 1: {
+        const bool inside = FitTextBox(254, u"Text Box 20", floor);
+        return FitTextBox(254, u"Text Box 106", floor) && inside;
+    }
+    case 2: return FitTextBox(264, u"Text Box 4", floor);
+    case 3: return FitTextBox(272, u"Text Box 30", floor);
+    case 4: return FitTextBox(282, u"Text Box 3", floor);
+    case 5: return FitBody(284, floor);
+    default: return true;
     }
 }
 

@@ -29,6 +29,16 @@ public:
     void PhotoPhase(int design);
     void MessagePhase(int design, const QString& message);
 
+    // After the message phase: where a text place cannot hold the message
+    // at the design's size, its type is made just small enough, in steps of
+    // half a point and down to the design's floor; every script of it at
+    // one size (Word keeps right-to-left text's size and weight apart). The
+    // sizes are the document's own, so the saved card shows what the
+    // picture shows. "Yellow Flower" keeps its photo in place: the message
+    // takes its room above it, and what it leaves free stays as space.
+    // False when the message does not fit even at the floor.
+    bool FitMessage(int design);
+
 private:
     enum class TextRangeStep { No, Yes };
 
@@ -42,6 +52,11 @@ private:
     // TypeText(Text := message), TypeParagraph, TypeBackspace
     void TypeMessage(int line, const QString& message);
     void SetWordArt(int line, const char16_t* name, const QString& message);
+    // The largest size from `floor` up to `designed` at which `fits` holds,
+    // left set; `designed` is known not to fit. False when `floor` does not.
+    static bool Shrink(double designed, double floor, const std::function<bool(double)>& fits);
+    bool FitTextBox(int line, const char16_t* name, double floor);
+    bool FitBody(int line, double floor);
     void AddPicture(int line, const engine::Object& selection);
 
     engine::Object word_;

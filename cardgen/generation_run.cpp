@@ -25,6 +25,13 @@ QString CardFileName(const std::function<int()>& digit)
     return name + QStringLiteral(".doc");
 }
 
+QString MessageTooLongText(int design)
+{
+    return QStringLiteral("The message is too long for the design \"%1\": the card shows only as much of it as fits. "
+                          "Shorten the message, or choose another design.")
+        .arg(DesignCaption(design).trimmed());
+}
+
 int RandomDigit()
 {
     // Seeded once: re-seeding from a coarse clock before each digit would
@@ -131,10 +138,12 @@ void GenerationRun::PushButton6_Click(bool& busy)
     const bool converted = !photo.isEmpty() && photo != window_.PhotoPath();
 
     QString card;
+    bool tooLong = false;
     if (!refused) {
         Composer composer(word, s, [&] { return photo; });
         if (!photo.isEmpty()) composer.PhotoPhase(design);
         composer.MessagePhase(design, message);
+        tooLong = !composer.FitMessage(design);
 
         for (;;) {
             QString name;
@@ -156,6 +165,10 @@ void GenerationRun::PushButton6_Click(bool& busy)
     const bool made = !card.isEmpty() && FileExists(card);
     if (made) s(314, [&] { window_.SaveDocAsJPG(card); });
     s(316, [&] { window_.SetPointer(MousePointer::Default); });
+    if (made && tooLong) {
+        // Said before the card shows, and the card still shows: the user sees what was cut.
+        s(316, [&] { modal_.message(MessageTooLongText(design), appTitle_, MsgButtons::Ok, MsgIcon::None); });
+    }
     if (made) {
         s(318, [&] {
             QImage page;

@@ -43,6 +43,10 @@ public:
 // "tamlor" + eight digits 1..9 + ".doc".
 QString CardFileName(const std::function<int()>& digit);
 
+// What the window says of a message that does not fit a design even at its
+// smallest type.
+QString MessageTooLongText(int design);
+
 // Digits 1..9 from a generator seeded once from the system's random source.
 int RandomDigit();
 

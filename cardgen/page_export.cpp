@@ -23,8 +23,19 @@ QString PagePicturePath()
     return WorkPath(QStringLiteral("temp.bmp"));
 }
 
-QImage GetClipboardPicture(int /*format: any picture the clipboard offers*/)
+QImage GetClipboardPicture(engine::Backend& backend, int /*format: any picture the clipboard offers*/)
 {
+    const engine::CopiedPicture copied = backend.takeCopiedPicture();
+    if (copied.bits) {
+        const auto held = new std::shared_ptr<const std::uint8_t>(copied.bits);
+        QImage picture(
+            copied.bits.get(), copied.width, copied.height, copied.bytesPerLine, QImage::Format_ARGB32_Premultiplied,
+            [](void* bits) { delete static_cast<std::shared_ptr<const std::uint8_t>*>(bits); }, held);
+        const int perMeter = int(std::lround(copied.dotsPerInch / 0.0254));
+        picture.setDotsPerMeterX(perMeter);
+        picture.setDotsPerMeterY(perMeter);
+        return picture;
+    }
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return {};
     QElapsedTimer clock;
@@ -81,7 +92,7 @@ void SaveDocAsJPG(engine::Backend& backend, Modal& modal, const QString& inFile,
     s(122, [&] {
         // No picture of an earlier card may stand in for this one's.
         RemoveFile(PagePicturePath());
-        picture = GetClipboardPicture(0);
+        picture = GetClipboardPicture(backend, 0);
         if (picture.isNull()) throw AppError(apperr::kInvalidPicture);
         // Made whole in memory, then written whole or not at all: a picture
         // cut short by a full disk must never reach the preview.

@@ -28,9 +28,10 @@ QSize PicturePixels(const PictureFit& fit);
 
 QString PagePicturePath();  // the working folder's "temp.bmp"
 
-// The clipboard's picture; tries up to 1000 times, for about two seconds at
-// most. A null image when the clipboard holds none.
-QImage GetClipboardPicture(int format);
+// The picture the backend's application copied; where it copies to the
+// clipboard, the clipboard's, tried up to 1000 times for about two seconds at
+// most. A null image when there is none.
+QImage GetClipboardPicture(engine::Backend& backend, int format);
 
 // The picture ready for the file: scaled down to four times its natural size
 // if larger, with the resolution recorded that gives that natural size.

@@ -27,6 +27,7 @@ inline const QString kPathFileAccess = QStringLiteral("Path/File access error");
 inline const QString kDiskFull = QStringLiteral("Disk full");
 inline const QString kFileAlreadyExists = QStringLiteral("File already exists");
 inline const QString kDeviceIo = QStringLiteral("Device I/O error");
+inline const QString kFileNameTooLong = QStringLiteral("File name too long");
 inline const QString kUnknown = QStringLiteral("Application-defined or object-defined error");
 inline const QString kSubscriptOutOfRange = QStringLiteral("Subscript out of range");
 inline QString noSuchResource(int id)

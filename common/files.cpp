@@ -11,6 +11,7 @@
 #include <QDirIterator>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -61,6 +62,7 @@ QString WriteFailure(int error)
     case EROFS: return apperr::kPermissionDenied;
     case ENOENT:
     case ENOTDIR: return apperr::kPathNotFound;
+    case ENAMETOOLONG: return apperr::kFileNameTooLong;
     default: return apperr::kDeviceIo;
     }
 }
@@ -85,12 +87,14 @@ void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
     QFileInfo info(path);
     if (!info.absoluteDir().exists()) throw AppError(apperr::kPathNotFound);
     if (info.isDir()) throw AppError(apperr::kPermissionDenied);
+    RefuseTooLongName(path);
     if (!replace && info.exists()) throw AppError(apperr::kFileAlreadyExists);
     // A link is written through, as to the file it names.
     if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
     const QString target = info.absoluteFilePath();
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
+    // A short name of its own: a name as long as the file system allows
+    // leaves no room for anything added to it.
+    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.marigal-XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) throw AppError(WriteFailure(errno));
     struct stat old {};
@@ -122,6 +126,15 @@ void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
 }
 
 }  // namespace
+
+void RefuseTooLongName(const QString& path)
+{
+    const QFileInfo info(path);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const long limit = ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    if (name.size() > (limit > 0 ? limit : NAME_MAX))
+        throw AppError(QStringLiteral("%1: %2").arg(apperr::kFileNameTooLong, info.fileName()));
+}
 
 void WriteBytesToFile(const QByteArray& bytes, const QString& path)
 {

@@ -29,6 +29,10 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 // appears there meanwhile (another writer's is never replaced).
 void WriteNewFile(const QByteArray& bytes, const QString& path);
 
+// Raises AppError "File name too long: NAME" when the last part of `path`
+// is longer than its folder's file system takes.
+void RefuseTooLongName(const QString& path);
+
 // Raises AppError "Path/File access error" when the two paths name the same
 // file (through a link too): copying a file over itself would destroy it.
 void RefuseSameFile(const QString& source, const QString& target);

@@ -43,6 +43,7 @@ public:
 namespace errtext {
 inline constexpr std::u16string_view kNotSet = u"Object variable or With block variable not set";
 inline constexpr std::u16string_view kTypeMismatch = u"Type mismatch";
+inline constexpr std::u16string_view kOverflow = u"Overflow";
 inline constexpr std::u16string_view kNoSuchMember = u"Object doesn't support this property or method";
 inline constexpr std::u16string_view kCannotCreate = u"ActiveX component can't create object";
 inline constexpr std::u16string_view kItemNotFound = u"The item with the specified name wasn't found.";

@@ -2,6 +2,10 @@
 
 #include "engine_error.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 namespace marigal::engine {
 
 namespace {
@@ -9,6 +13,18 @@ std::u16string Number(std::int32_t n)
 {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());
+}
+
+// As the platform writes a Single: the shortest digits that read back the same.
+std::u16string SingleText(float f)
+{
+    char buffer[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, double(f));
+        if (std::strtof(buffer, nullptr) == f) break;
+    }
+    const std::string text(buffer);
+    return std::u16string(text.begin(), text.end());
 }
 }  // namespace
 
@@ -51,6 +67,14 @@ Value Value::int32(std::int32_t n)
     return v;
 }
 
+Value Value::single(float f)
+{
+    Value v;
+    v.kind_ = Kind::Single;
+    v.single_ = f;
+    return v;
+}
+
 Value Value::object(std::shared_ptr<Dispatch> d)
 {
     Value v;
@@ -67,6 +91,7 @@ std::u16string Value::toString() const
     case Kind::Bool: return number_ ? u"True" : u"False";
     case Kind::Int16:
     case Kind::Int32: return Number(number_);
+    case Kind::Single: return SingleText(single_);
     case Kind::Empty: return {};
     case Kind::Object: break;
     }
@@ -79,6 +104,7 @@ bool Value::toBool() const
     case Kind::Bool:
     case Kind::Int16:
     case Kind::Int32: return number_ != 0;
+    case Kind::Single: return single_ != 0;
     case Kind::Empty: return false;
     default: throw EngineError(errtext::kTypeMismatch);
     }
@@ -90,9 +116,18 @@ std::int32_t Value::toInt() const
     case Kind::Bool:
     case Kind::Int16:
     case Kind::Int32: return number_;
+    case Kind::Single:
+        if (!(std::fabs(single_) < 2147483647.0f)) throw EngineError(errtext::kOverflow);
+        return std::int32_t(std::nearbyint(single_));  // the platform rounds half to even
     case Kind::Empty: return 0;
     default: throw EngineError(errtext::kTypeMismatch);
     }
+}
+
+double Value::toDouble() const
+{
+    if (kind_ == Kind::Single) return single_;
+    return toInt();
 }
 
 std::shared_ptr<Dispatch> Value::toDispatch() const
@@ -111,6 +146,7 @@ std::u16string Value::describe() const
     case Kind::Bool: return number_ ? u"True" : u"False";
     case Kind::Int16: return Number(number_) + u"%";
     case Kind::Int32: return Number(number_) + u"&";
+    case Kind::Single: return SingleText(single_) + u"!";
     case Kind::Object: return u"<object>";
     }
     return {};
@@ -118,7 +154,7 @@ std::u16string Value::describe() const
 
 bool Value::operator==(const Value& o) const
 {
-    return kind_ == o.kind_ && text_ == o.text_ && number_ == o.number_ && object_ == o.object_;
+    return kind_ == o.kind_ && text_ == o.text_ && number_ == o.number_ && single_ == o.single_ && object_ == o.object_;
 }
 
 std::u16string Arg::describe() const

@@ -32,7 +32,7 @@ class Dispatch;
 
 class Value {
 public:
-    enum class Kind { Empty, String, StringRef, Bool, Int16, Int32, Object };
+    enum class Kind { Empty, String, StringRef, Bool, Int16, Int32, Single, Object };
 
     Value() = default;
     static Value string(std::u16string_view s);
@@ -41,6 +41,8 @@ public:
     static Value boolean(bool b);
     static Value int16(std::int16_t v);
     static Value int32(std::int32_t v);
+    // Word's sizes and positions in points (VT_R4).
+    static Value single(float v);
     static Value object(std::shared_ptr<Dispatch> d);
 
     Kind kind() const { return kind_; }
@@ -49,10 +51,11 @@ public:
     // Conversions raise the platform's "Type mismatch" when the kind does not fit.
     std::u16string toString() const;
     bool toBool() const;
-    std::int32_t toInt() const;
+    std::int32_t toInt() const;  // a Single rounds half to even
+    double toDouble() const;
     std::shared_ptr<Dispatch> toDispatch() const;  // null for Empty
 
-    // Canonical text form, e.g. `"abc"`, `&"abc"`, `True`, `4%`, `5&`.
+    // Canonical text form, e.g. `"abc"`, `&"abc"`, `True`, `4%`, `5&`, `12.5!`.
     std::u16string describe() const;
 
     bool operator==(const Value& o) const;
@@ -67,6 +70,7 @@ private:
     Kind kind_ = Kind::Empty;
     std::u16string text_;
     std::int32_t number_ = 0;
+    float single_ = 0;
     std::shared_ptr<Dispatch> object_;
 };
 

@@ -6,7 +6,6 @@
 #include "libreoffice/lo_render.h"
 #include "support/temp_env.h"
 
-#include <QClipboard>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -251,19 +250,6 @@ TEST_F(RenderTest, OnePageAtItsSizeWithTheContentInPlaceAndTheDocumentUntouched)
             EXPECT_TRUE(isWhite(pixel(picture, x, y, dpi))) << "at " << x << ", " << y << " in";
     }
     EXPECT_FALSE(modified());
-
-    const QImage picture = render(96);
-    PlaceOnClipboard(picture);
-    const QImage held = QGuiApplication::clipboard()->image();
-    EXPECT_EQ(held, picture);
-    EXPECT_EQ(held.dotsPerMeterX(), picture.dotsPerMeterX());
-
-    try {
-        PlaceOnClipboard(QImage());
-        ADD_FAILURE() << "an empty picture was placed";
-    } catch (const EngineError& e) {
-        EXPECT_EQ(e.description(), errtext::kClipboard);
-    }
 }
 
 TEST_F(RenderTest, PagesStandSideBySideWithTheirTopsAligned)

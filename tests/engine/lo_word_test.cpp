@@ -5,8 +5,8 @@
 #include "doc_reader.h"
 #include "libreoffice/lo_backend.h"
 #include "libreoffice/office_session.h"
+#include "page_export.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -269,7 +269,7 @@ TEST_F(WordMembers, PhotoFillsTheFrameEmbeddedAndNotStretched)
     card.obj(u"Range").call(u"CopyAsPicture");
     card.call(u"Close", {Named(u"savechanges", Value::int32(0))});
     viewer.call(u"Quit");
-    const QImage picture = QGuiApplication::clipboard()->image();
+    const QImage picture = GetClipboardPicture(backend_, 0);
     ASSERT_FALSE(picture.isNull());
     const double scale = picture.height() / double(kPageH);
     const Centre red = Find(picture, kPhotoRed);
@@ -298,7 +298,7 @@ TEST_F(WordMembers, PhotoReplacesTheBoxPictureAtTheBoxFullSize)
     doc.obj(u"Range").call(u"CopyAsPicture");
     app.call(u"Quit");
 
-    const QImage picture = QGuiApplication::clipboard()->image();
+    const QImage picture = GetClipboardPicture(backend_, 0);
     EXPECT_EQ(Find(picture, QColor(40, 180, 60)).count, 0);  // the box's own picture was replaced
     const double scale = picture.height() / double(kPageH);
     const Centre blue = Find(picture, kPhotoBlue);
@@ -343,7 +343,7 @@ TEST_F(WordMembers, BookmarkTakesTheMessageAndTheInlinePictureIsReplacedUpright)
     EXPECT_EQ(saved.pageCount(), 1);  // a tall photo fits below the lines above it
     saved.close();
 
-    const QImage picture = QGuiApplication::clipboard()->image();
+    const QImage picture = GetClipboardPicture(backend_, 0);
     EXPECT_EQ(Find(picture, QColor(40, 180, 60)).count, 0);  // the old picture is gone
     const Centre red = Find(picture, kPhotoRed), blue = Find(picture, kPhotoBlue);
     ASSERT_GT(red.count, 0);
@@ -370,7 +370,7 @@ TEST_F(WordMembers, APhonesFullSizePhotoGoesIn)
                               Named(u"SaveWithDocument", Value::boolean(true))});
     doc.obj(u"Range").call(u"CopyAsPicture");
     app.call(u"Quit");
-    EXPECT_GT(Find(QGuiApplication::clipboard()->image(), kPhotoBlue).count, 1000);
+    EXPECT_GT(Find(GetClipboardPicture(backend_, 0), kPhotoBlue).count, 1000);
 }
 
 TEST_F(WordMembers, ASaveTheOfficeCannotFinishLeavesNoTemporaryFile)

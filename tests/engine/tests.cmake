@@ -15,5 +15,5 @@ if(UNIX AND NOT APPLE)
     LIBS marigal_docbuild marigal_engine marigal_uno)
   marigal_add_test(word_tests LABEL integration
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/lo_word_test.cpp
-    LIBS marigal_docbuild marigal_engine marigal_uno)
+    LIBS marigal_docbuild marigal_engine marigal_uno marigal_cardgen)
 endif()

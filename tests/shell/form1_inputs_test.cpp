@@ -25,7 +25,13 @@ TEST_F(Form1Test, BrowseCancelledChangesNothing)
     EXPECT_FALSE(modal.dialogs[0].save);
     EXPECT_EQ(modal.dialogs[0].fileName, "");
     EXPECT_EQ(modal.dialogs[0].title, "Add File(s) - Hold Ctrl or Shift to select multiple files");
-    EXPECT_EQ(modal.dialogs[0].filter, "Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|");
+    // The first entry as it always was, and chosen; the second one names every kind read.
+    const QStringList entries = DialogNameFilters(modal.dialogs[0].filter);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_TRUE(modal.dialogs[0].filter.startsWith("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|"));
+    EXPECT_TRUE(entries[1].startsWith("All Pictures (")) << entries[1].toStdString();
+    for (const char* kind : {"*.heic", "*.avif", "*.webp", "*.tif", "*.png", "*.gif"})
+        EXPECT_TRUE(entries[1].contains(kind)) << kind;
     EXPECT_EQ(f.txtSubjectPic->text(), "/keep/me.jpg");
     EXPECT_EQ(stored("txtSubjectPic"), "/keep/me.jpg");
     EXPECT_TRUE(modal.messages.empty());

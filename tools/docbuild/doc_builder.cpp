@@ -34,6 +34,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <iterator>
 
 namespace marigal::docbuild {
@@ -50,7 +51,7 @@ using css::uno::XInterface;
 css::uno::Sequence<rtl::OUString> styleProperties()
 {
     const rtl::OUString names[] = {ou("CharFontName"), ou("CharHeight"), ou("CharWeight"), ou("CharColor"),
-                                   ou("ParaAdjust")};
+                                   ou("ParaAdjust"), ou("ParaBottomMargin")};
     return css::uno::Sequence<rtl::OUString>(names, std::size(names));
 }
 
@@ -61,6 +62,8 @@ void applyStyle(const Reference<XInterface>& range, const ParagraphStyle& style)
     if (style.bold) setProperty(range, "CharWeight", Any(css::awt::FontWeight::BOLD));
     if (style.color.isValid()) setProperty(range, "CharColor", Any(officeColor(style.color)));
     if (style.centred) setProperty(range, "ParaAdjust", Any(sal_Int16(css::style::ParagraphAdjust_CENTER)));
+    if (style.spaceAfter > 0)
+        setProperty(range, "ParaBottomMargin", Any(sal_Int32(std::lround(style.spaceAfter * 2540 / 72))));
 }
 
 // Writes `text` at the end of `text` as paragraphs, the first one into the
@@ -124,7 +127,7 @@ QString DocBuilder::bookmarkName(const QString& placeName)
     return QString(placeName).replace(QLatin1Char(' '), QLatin1Char('_'));
 }
 
-void DocBuilder::setPage(int width, int height, int margin)
+void DocBuilder::setPage(int width, int height, int margin, int bottomMargin)
 {
     requireOpen();
     officeCall(session_, "setPage", [&] {
@@ -137,8 +140,9 @@ void DocBuilder::setPage(int width, int height, int margin)
         setProperty(style, "IsLandscape", Any(width > height));
         setProperty(style, "Width", Any(sal_Int32(width)));
         setProperty(style, "Height", Any(sal_Int32(height)));
-        for (const char* side : {"LeftMargin", "RightMargin", "TopMargin", "BottomMargin"})
+        for (const char* side : {"LeftMargin", "RightMargin", "TopMargin"})
             setProperty(style, side, Any(sal_Int32(margin)));
+        setProperty(style, "BottomMargin", Any(sal_Int32(bottomMargin >= 0 ? bottomMargin : margin)));
     });
 }
 

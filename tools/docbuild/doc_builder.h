@@ -46,6 +46,7 @@ struct ParagraphStyle {
     bool bold = false;
     QColor color;       // invalid: automatic
     bool centred = false;
+    double spaceAfter = 0;  // points below the paragraph
 };
 
 // What a text place holds: paragraphs of text ('\n' starts a new one), then
@@ -80,7 +81,8 @@ public:
     DocBuilder& operator=(const DocBuilder&) = delete;
 
     // Page size and all four margins.
-    void setPage(int width, int height, int margin);
+    // All four margins `margin`, or the bottom one `bottomMargin` when given.
+    void setPage(int width, int height, int margin, int bottomMargin = -1);
     // The document property "Template" Word shows (File, Properties); Word's
     // attached template is not set.
     void setTemplateName(const QString& name);

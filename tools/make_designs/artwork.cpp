@@ -631,6 +631,13 @@ QImage FlowersFramePicture(QSize size, int variant, double dpi)
 // ---------------------------------------------------------------------------
 // Yellow Flower
 
+int YellowMeadowTop(QSize size, QRect textArea)
+{
+    // Inside the inner of the two rules, halfway between the edge and the text.
+    const double inner = textArea.left() * 0.5 + size.width() * 0.012;
+    return int(std::lround(size.height() - inner - size.height() * 0.1));
+}
+
 QImage YellowPage(QSize size, QRect textArea, double dpi)
 {
     Picture pic(size, dpi);
@@ -664,7 +671,7 @@ QImage YellowPage(QSize size, QRect textArea, double dpi)
         DrawDaisy(p, rng, c, w * 0.04, QColor(255, 206, 48), QColor(190, 100, 20));
     }
     // A strip of meadow inside the bottom rule: grass, buds and little flowers.
-    const QRectF strip(inner + w * 0.02, h - inner - h * 0.1, w - 2 * inner - w * 0.04, h * 0.09);
+    const QRectF strip(inner + w * 0.02, YellowMeadowTop(size, textArea), w - 2 * inner - w * 0.04, h * 0.09);
     DrawGrass(p, rng, strip, 600, QColor(150, 180, 90), QColor(110, 164, 64));
     for (int i = 0; i < 14; ++i) {
         const QPointF at(strip.left() + strip.width() * (i + rng.uniform(0.1, 0.9)) / 14,

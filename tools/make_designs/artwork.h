@@ -42,6 +42,9 @@ QImage FlowersFramePicture(QSize size, int variant, double dpi);
 // the big flower on a transparent ground.
 QImage YellowPage(QSize size, QRect textArea, double dpi);
 QImage YellowFlower(QSize size, double dpi);
+// Where the strip of meadow at the foot of that border begins (1/100 mm from
+// the page's top): the text, and a photo, end above it.
+int YellowMeadowTop(QSize size, QRect textArea);
 
 // The program's icon: a greeting card with a marigold, on transparency.
 QImage AppIcon(int pixels);

@@ -1,6 +1,7 @@
 #include "designs.h"
 
 #include "artwork.h"
+#include "catalogue.h"
 #include "doc_builder.h"
 #include "pointer.h"
 
@@ -10,6 +11,7 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace marigal::designs {
@@ -74,9 +76,9 @@ class Card {
 public:
     Card(DocBuilder& builder, DesignInfo& info) : b_(builder), info_(info) {}
 
-    void page(int width, int height, int margin)
+    void page(int width, int height, int margin, int bottomMargin = -1)
     {
-        b_.setPage(width, height, margin);
+        b_.setPage(width, height, margin, bottomMargin);
         info_.page = QSize(width, height);
     }
     // For what needs no notes: page settings, body text, inline pictures.
@@ -235,23 +237,31 @@ void PhotoGreetingCard(Card& c)
 // the flower's place in the fifth paragraph and is scaled to the text area.
 // The wide margin keeps upright photos up to 3:4 on the one page (taller
 // ones, scaled to the whole text area, spill over); the border of small
-// flowers lives in it.
+// flowers lives in it, and the text area ends above its strip of meadow.
 void YellowFlowerCard(Card& c)
 {
     constexpr int kMargin = 2200;
-    c.page(kCardW, kCardH, kMargin);
+    const QRect border(kMargin, kMargin, kCardW - 2 * kMargin, kCardH - 2 * kMargin);
+    const int meadow = YellowMeadowTop(QSize(kCardW, kCardH), border);
+    c.page(kCardW, kCardH, kMargin, kCardH - meadow);
     c.doc().setTemplateName(QStringLiteral("YellowFlower"));
-    const QRect text(kMargin, kMargin, kCardW - 2 * kMargin, kCardH - 2 * kMargin);
+    const QRect text(kMargin, kMargin, kCardW - 2 * kMargin, meadow - kMargin);
     DocBuilder& b = c.doc();
     b.addBookmarkAtStart(QStringLiteral("btext"));
-    b.addParagraph(QString(), ParagraphStyle{kSerif, 20, true, QColor(156, 96, 0), true});
+    // The message's room: one line of it, and the rest kept as space below,
+    // which the card gives back to a longer message (its type made smaller
+    // to fit), so that the photo below keeps its place.
+    constexpr double kLine = 23;  // points: a line of 20-point bold type
+    b.addParagraph(QString(), ParagraphStyle{kSerif, 20, true, QColor(156, 96, 0), true,
+                                             kYellowFlowerMessageRoom - kLine});
     // Thin lines between the message and the photo: they take little of the
     // height the photo needs.
     for (int i = 0; i < 3; ++i) b.addParagraph(QString(), ParagraphStyle{kSerif, 2, false, QColor(), true});
-    // Tall enough for its stem to reach the meadow at the bottom of the page.
-    const QSize flower(text.width(), 11800);
+    // Its stem reaches down to the meadow.
+    const int room = int(std::lround(kYellowFlowerMessageRoom * 2540 / 72));
+    const QSize flower(text.width(), text.height() - room - 300);
     b.addInlinePicture(YellowFlower(flower, kPageDpi), flower.width(), flower.height());
-    c.background(YellowPage(QSize(kCardW, kCardH), text, kPageDpi), QRect(0, 0, kCardW, kCardH));
+    c.background(YellowPage(QSize(kCardW, kCardH), border, kPageDpi), QRect(0, 0, kCardW, kCardH));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes)

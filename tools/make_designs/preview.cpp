@@ -11,12 +11,12 @@
 #include "catalogue.h"
 #include "support/tool_support.h"
 #include "composition.h"
+#include "page_export.h"
 #include "designs.h"
 #include "lo_backend.h"
 #include "object.h"
 #include "steps.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -39,10 +39,10 @@ int DesignIndexOf(int id)
     return 0;
 }
 
-QImage Render(const Object& doc)
+QImage Render(engine::Backend& backend, const Object& doc)
 {
     doc.obj(u"Range").call(u"CopyAsPicture");
-    return QGuiApplication::clipboard()->image();
+    return GetClipboardPicture(backend, 0);
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
         for (const int id : designs::kDesignIds) {
             const QString path = resources.absoluteFilePath(designs::DesignFile(id));
             Object empty = OpenTemplate(word, path);
-            Render(empty).save(out.filePath(QStringLiteral("design%1-empty.png").arg(id)));
+            Render(backend, empty).save(out.filePath(QStringLiteral("design%1-empty.png").arg(id)));
             empty.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
             Object card = OpenTemplate(word, path);
             // The program's own recipe, so the picture shows what users get.
@@ -76,7 +76,8 @@ int main(int argc, char** argv)
             Composer composer(word, steps, [&] { return photo; });
             composer.PhotoPhase(DesignIndexOf(id));
             composer.MessagePhase(DesignIndexOf(id), message);
-            Render(card).save(out.filePath(QStringLiteral("design%1-card.png").arg(id)));
+            composer.FitMessage(DesignIndexOf(id));
+            Render(backend, card).save(out.filePath(QStringLiteral("design%1-card.png").arg(id)));
             card.call(u"SaveAs", {Value::string(out.filePath(QStringLiteral("design%1-card.doc").arg(id)))});
             card.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
             std::printf("design %d: done\n", id);

@@ -45,6 +45,10 @@ void ToVariant(const Value& value, VARIANT& out, BSTR* ref)
         out.lVal = LONG(value.toInt());
         out.vt = VT_I4;
         return;
+    case Value::Kind::Single:
+        out.fltVal = FLOAT(value.toDouble());
+        out.vt = VT_R4;
+        return;
     case Value::Kind::Object: {
         const auto* com = dynamic_cast<const ComDispatch*>(value.toDispatch().get());
         if (!com) throw EngineError(errtext::kTypeMismatch);  // an object of another backend
@@ -103,6 +107,8 @@ Value FromVariant(const VARIANT& v, const std::shared_ptr<ComApartment>& apartme
     case VT_BOOL: return Value::boolean(v.boolVal != VARIANT_FALSE);
     case VT_I2: return Value::int16(v.iVal);
     case VT_I4: return Value::int32(v.lVal);
+    case VT_R4: return Value::single(v.fltVal);
+    case VT_R8: return Value::single(float(v.dblVal));
     case VT_INT: return Value::int32(v.intVal);
     case VT_DISPATCH:
         if (!v.pdispVal) return {};  // Nothing

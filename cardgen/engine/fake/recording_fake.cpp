@@ -2,6 +2,21 @@
 
 namespace marigal::engine {
 
+namespace {
+
+// Word's members that hold values, not objects, with a value of each one's kind.
+std::optional<Value> WordValue(const QString& member)
+{
+    if (member == u"Overflowing" || member == u"Bold" || member == u"BoldBi") return Value::boolean(false);
+    if (member == u"Size" || member == u"SizeBi") return Value::single(12);
+    if (member == u"SpaceAfter") return Value::single(0);
+    if (member == u"Count") return Value::int32(5);
+    if (member == u"Information") return Value::int32(1);
+    return {};
+}
+
+}  // namespace
+
 class FakeDispatch : public Dispatch {
 public:
     FakeDispatch(RecordingFake& owner, QString path, bool application)
@@ -28,7 +43,13 @@ public:
             quit_ = true;
             --*owner_.running_;
         }
-        // Whatever a get or a method returns is an object named after the call.
+        if (kind != InvokeKind::PropertyPut) {
+            if (owner_.answer)
+                if (std::optional<Value> v = owner_.answer(line)) return *v;
+            if (kind == InvokeKind::PropertyGet)
+                if (std::optional<Value> v = WordValue(member)) return *v;
+        }
+        // Whatever else a get or a method returns is an object named after the call.
         if (kind == InvokeKind::PropertyGet)
             return Value::object(std::make_shared<FakeDispatch>(owner_, target + ArgList(own, false), false));
         if (kind == InvokeKind::Method) return Value::object(std::make_shared<FakeDispatch>(owner_, line, false));

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 
 namespace marigal::engine {
@@ -31,6 +32,12 @@ public:
     bool failCreate = false;
     // A call whose line equals `line` raises EngineError(description).
     void failOn(const QString& line, const QString& description) { failures_[line] = description; }
+
+    // Answers a get or a method with a value rather than an object: called
+    // with the recorded line; nothing means the usual answer. Without it, a
+    // value member of Word answers a value of its kind (Overflowing False,
+    // a size 12 points, a count 5, a position 0).
+    std::function<std::optional<Value>(const QString& line)> answer;
 
     // Called after each recorded call that did not fail (create included),
     // to play the office's part where a test needs it (a file written by

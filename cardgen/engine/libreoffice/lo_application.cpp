@@ -14,14 +14,18 @@ const MemberTable<LoApplication>& LoApplication::members()
     return table;
 }
 
-std::shared_ptr<LoApplication> LoApplication::create(std::shared_ptr<OfficeSession> session)
+std::shared_ptr<LoApplication> LoApplication::create(std::shared_ptr<OfficeSession> session,
+                                                     std::shared_ptr<CopiedPictures> copied)
 {
-    std::shared_ptr<LoApplication> app(new LoApplication(std::move(session)));
+    std::shared_ptr<LoApplication> app(new LoApplication(std::move(session), std::move(copied)));
     app->word_.setApplication(app);
     return app;
 }
 
-LoApplication::LoApplication(std::shared_ptr<OfficeSession> session) : session_(session), word_(session) {}
+LoApplication::LoApplication(std::shared_ptr<OfficeSession> session, std::shared_ptr<CopiedPictures> copied)
+    : session_(session), word_(session, std::move(copied))
+{
+}
 
 Value LoApplication::invoke(const std::u16string& member, InvokeKind kind, const Args& args)
 {

@@ -13,7 +13,9 @@ namespace marigal::engine::lo {
 class LoApplication : public Dispatch, public std::enable_shared_from_this<LoApplication> {
 public:
     // Starts nothing: the session is already running.
-    static std::shared_ptr<LoApplication> create(std::shared_ptr<OfficeSession> session);
+    // `copied` receives what Range.CopyAsPicture draws.
+    static std::shared_ptr<LoApplication> create(std::shared_ptr<OfficeSession> session,
+                                                 std::shared_ptr<CopiedPictures> copied);
 
     // Once the office is gone (quit, crashed or killed as hung) every member
     // raises "The remote server machine does not exist or is unavailable".
@@ -23,7 +25,7 @@ public:
     const std::shared_ptr<OfficeSession>& session() const { return session_; }
 
 private:
-    explicit LoApplication(std::shared_ptr<OfficeSession> session);
+    LoApplication(std::shared_ptr<OfficeSession> session, std::shared_ptr<CopiedPictures> copied);
     static const MemberTable<LoApplication>& members();
 
     Value quit(InvokeKind, const Args& args);

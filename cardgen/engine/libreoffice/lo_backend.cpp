@@ -18,6 +18,7 @@ void WaitForQuittingOffices()
 struct LibreOfficeBackend::Started {
     std::mutex mutex;
     std::vector<std::weak_ptr<lo::OfficeSession>> sessions;
+    std::shared_ptr<lo::CopiedPictures> copied = std::make_shared<lo::CopiedPictures>();
 };
 
 LibreOfficeBackend::LibreOfficeBackend(LibreOfficeOptions options)
@@ -41,7 +42,12 @@ Object LibreOfficeBackend::create(const std::u16string& progId16)
         all.erase(std::remove_if(all.begin(), all.end(), [](const auto& s) { return s.expired(); }), all.end());
         all.push_back(session);
     }
-    return Object(lo::LoApplication::create(std::move(session)));
+    return Object(lo::LoApplication::create(std::move(session), started_->copied));
+}
+
+CopiedPicture LibreOfficeBackend::takeCopiedPicture()
+{
+    return started_->copied->take();
 }
 
 void LibreOfficeBackend::abortAll()

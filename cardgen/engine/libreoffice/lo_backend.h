@@ -59,6 +59,9 @@ public:
 
     const LibreOfficeOptions& options() const { return options_; }
 
+    // What Range.CopyAsPicture of this backend's offices drew last.
+    CopiedPicture takeCopiedPicture() override;
+
     // Kills every office this backend started that still runs: a call
     // blocked in one returns at once with an error. Safe from any thread (a
     // signal's handling, while other threads drive the offices).

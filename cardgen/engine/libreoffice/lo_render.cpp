@@ -6,13 +6,9 @@
 #include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 
-#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QPainter>
-#include <QThread>
 
 #include <com/sun/star/frame/XStorable.hpp>
 #include <osl/file.hxx>
@@ -71,20 +67,6 @@ QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XCompon
                                              .arg(picture.height())
                                              .arg(clock.elapsed() - exported);
     return picture;
-}
-
-void PlaceOnClipboard(const QImage& picture)
-{
-    // QClipboard belongs to the GUI thread of a QGuiApplication.
-    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (picture.isNull() || !app || QThread::currentThread() != app->thread())
-        throw EngineError(errtext::kClipboard);
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setImage(picture);
-    // setImage reports nothing; a platform that refused ownership (another
-    // client holding the X selection) shows in what the clipboard now holds.
-    const QMimeData* held = clipboard->mimeData();
-    if (!held || !held->hasImage()) throw EngineError(errtext::kClipboard);
 }
 
 }  // namespace marigal::engine::lo

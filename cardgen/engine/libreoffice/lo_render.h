@@ -26,9 +26,6 @@ namespace marigal::engine::lo {
 QImage RenderDocument(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
                       double dpi, QSize fit = QSize());
 
-// Places a picture on the system clipboard; raises EngineError(errtext::kClipboard) when it cannot.
-void PlaceOnClipboard(const QImage& picture);
-
 // The two steps of RenderDocument, apart for tests and measurements.
 // The document as a PDF file at `path`: read by the renderer from the file,
 // a large photo's bytes need not all be held in this program's memory.

@@ -3,6 +3,7 @@
 #include "libreoffice/lo_photo.h"
 #include "libreoffice/office_log.h"
 #include "libreoffice/lo_render.h"
+#include "libreoffice/lo_text.h"
 #include "libreoffice/uno_props.h"
 #include "libreoffice/uno_strings.h"
 
@@ -16,7 +17,10 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/awt/FontWeight.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
@@ -89,6 +93,7 @@ struct DocEntry {
 
 struct WordState {
     std::shared_ptr<OfficeSession> session;
+    std::shared_ptr<CopiedPictures> copied;
     std::weak_ptr<Dispatch> application;
     std::vector<std::shared_ptr<DocEntry>> docs;  // the last one is the active document
     std::int32_t alerts = -1;                     // wdAlertsAll
@@ -108,21 +113,6 @@ namespace {
 rtl::OUString O(const std::u16string& s)
 {
     return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.data()), sal_Int32(s.size()));
-}
-
-// Text as Writer stores it. Word's manual line break (vertical tab) is a
-// line feed in Writer's text; other control characters besides tab, line
-// feed and carriage return cannot be stored, and the document would lose the
-// whole text they stand in, so they are left out.
-rtl::OUString WriterText(const std::u16string& s)
-{
-    std::u16string out;
-    out.reserve(s.size());
-    for (const char16_t c : s) {
-        if (c == u'\v') out += u'\n';
-        else if (c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') out += c;
-    }
-    return O(out);
 }
 
 std::u16string U(const rtl::OUString& s)
@@ -450,6 +440,17 @@ public:
         return Self::members().invoke(static_cast<Self&>(*this), Q(member), kind, args);
     }
 
+    template <class F>
+    auto callOnSession(F&& f)
+    {
+        return call(std::forward<F>(f));
+    }
+    template <class T, class... A>
+    Value makeObject(A&&... a)
+    {
+        return make<T>(std::forward<A>(a)...);
+    }
+
 protected:
     template <class F>
     auto call(F&& f)
@@ -559,10 +560,37 @@ public:
     {
         static const MemberTable<WordTextFrame> table{
             {"TextRange", kGet, &WordTextFrame::textRange},
+            {"Overflowing", kGet, &WordTextFrame::overflowing},
         };
         return table;
     }
     Value textRange(InvokeKind, const Args&);
+    // The height the laid-out text needs, read while the box may grow to
+    // it, against the box's own: a box of fixed height cuts the rest off.
+    Value overflowing(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        return Value::boolean(call([&] {
+            Reference<css::beans::XPropertySet> p(frame_, UNO_QUERY_THROW);
+            sal_Int16 sizeType = 0;
+            sal_Int32 height = 0;
+            bool automatic = false;
+            p->getPropertyValue("SizeType") >>= sizeType;
+            p->getPropertyValue("Height") >>= height;
+            p->getPropertyValue("FrameIsAutomaticHeight") >>= automatic;
+            if (automatic) return false;  // it grows with its text
+            css::awt::Size needed;
+            p->setPropertyValue("FrameIsAutomaticHeight", Any(true));
+            p->setPropertyValue("Height", Any(sal_Int32(50)));
+            p->getPropertyValue("LayoutSize") >>= needed;  // lays the text out first
+            p->setPropertyValue("FrameIsAutomaticHeight", Any(false));
+            p->setPropertyValue("SizeType", Any(sizeType));
+            p->setPropertyValue("Height", Any(height));
+            // The layout rounds: a text that just fits may want a tenth of a millimetre more.
+            constexpr sal_Int32 kRounding = 10;
+            return needed.Height > height + kRounding;
+        }));
+    }
 
 private:
     std::shared_ptr<DocEntry> entry_;
@@ -600,6 +628,155 @@ private:
     Reference<text::XTextFrame> frame_;
 };
 
+// Word measures in points, the office in hundredths of a millimetre.
+constexpr double kHundredthsPerPoint = 2540.0 / 72.0;
+
+// The characters of a range. Word keeps a size and a weight for right-to-left
+// and complex scripts apart (SizeBi, BoldBi), as the office does; the office
+// keeps a third for East Asian scripts, which Word's Size sets as well.
+class WordFont : public WordObject<WordFont> {
+public:
+    WordFont(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextRange> r)
+        : WordObject(std::move(s)), entry_(std::move(e)), range_(std::move(r)) {}
+    static const MemberTable<WordFont>& members()
+    {
+        static const MemberTable<WordFont> table{
+            {"Size", kGet | kPut, &WordFont::size},
+            {"SizeBi", kGet | kPut, &WordFont::sizeBi},
+            {"Bold", kGet | kPut, &WordFont::bold},
+            {"BoldBi", kGet | kPut, &WordFont::boldBi},
+        };
+        return table;
+    }
+    Value size(InvokeKind kind, const Args& args) { return height(kind, args, {"CharHeight", "CharHeightAsian"}); }
+    Value sizeBi(InvokeKind kind, const Args& args) { return height(kind, args, {"CharHeightComplex"}); }
+    Value bold(InvokeKind kind, const Args& args) { return weight(kind, args, {"CharWeight", "CharWeightAsian"}); }
+    Value boldBi(InvokeKind kind, const Args& args) { return weight(kind, args, {"CharWeightComplex"}); }
+
+private:
+    Reference<css::beans::XPropertySet> chars()
+    {
+        return Reference<css::beans::XPropertySet>(range_->getText()->createTextCursorByRange(range_), UNO_QUERY_THROW);
+    }
+    Value height(InvokeKind kind, const Args& args, std::initializer_list<const char*> names)
+    {
+        Live(entry_);
+        if (kind == InvokeKind::PropertyGet) {
+            float points = 0;
+            call([&] { chars()->getPropertyValue(rtl::OUString::createFromAscii(*names.begin())) >>= points; });
+            return Value::single(points);
+        }
+        const double points = args.back().value.toDouble();
+        if (!(points >= 1 && points <= 1638)) throw EngineError(errtext::kValueOutOfRange);  // Word's bounds
+        call([&] {
+            const auto props = chars();
+            for (const char* name : names) props->setPropertyValue(rtl::OUString::createFromAscii(name), Any(float(points)));
+        });
+        return {};
+    }
+    Value weight(InvokeKind kind, const Args& args, std::initializer_list<const char*> names)
+    {
+        Live(entry_);
+        if (kind == InvokeKind::PropertyGet) {
+            float w = 0;
+            call([&] { chars()->getPropertyValue(rtl::OUString::createFromAscii(*names.begin())) >>= w; });
+            return Value::boolean(w >= css::awt::FontWeight::SEMIBOLD);
+        }
+        const float w = args.back().value.toBool() ? css::awt::FontWeight::BOLD : css::awt::FontWeight::NORMAL;
+        call([&] {
+            const auto props = chars();
+            for (const char* name : names) props->setPropertyValue(rtl::OUString::createFromAscii(name), Any(w));
+        });
+        return {};
+    }
+
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextRange> range_;
+};
+
+// The body's paragraphs, in order (Word counts those of tables too; a design has none).
+std::vector<Reference<text::XTextRange>> BodyParagraphs(const Reference<css::lang::XComponent>& doc)
+{
+    std::vector<Reference<text::XTextRange>> out;
+    Reference<css::container::XEnumerationAccess> access(BodyText(doc), UNO_QUERY_THROW);
+    const auto items = access->createEnumeration();
+    while (items->hasMoreElements()) {
+        Reference<css::lang::XServiceInfo> info(items->nextElement(), UNO_QUERY);
+        if (info.is() && info->supportsService("com.sun.star.text.Paragraph"))
+            out.emplace_back(info, UNO_QUERY_THROW);
+    }
+    return out;
+}
+
+class WordParagraph : public WordObject<WordParagraph> {
+public:
+    WordParagraph(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e, Reference<text::XTextRange> p)
+        : WordObject(std::move(s)), entry_(std::move(e)), paragraph_(std::move(p)) {}
+    static const MemberTable<WordParagraph>& members()
+    {
+        static const MemberTable<WordParagraph> table{
+            {"Range", kGet, &WordParagraph::range},
+            {"SpaceAfter", kGet | kPut, &WordParagraph::spaceAfter},
+        };
+        return table;
+    }
+    Value range(InvokeKind, const Args&);
+    Value spaceAfter(InvokeKind kind, const Args& args)
+    {
+        Live(entry_);
+        Reference<css::beans::XPropertySet> props(paragraph_, UNO_QUERY_THROW);
+        if (kind == InvokeKind::PropertyGet) {
+            sal_Int32 margin = 0;
+            call([&] { props->getPropertyValue("ParaBottomMargin") >>= margin; });
+            return Value::single(float(margin / kHundredthsPerPoint));
+        }
+        const double points = args.back().value.toDouble();
+        if (!(points >= 0 && points <= 1584)) throw EngineError(errtext::kValueOutOfRange);  // Word's bounds
+        call([&] { props->setPropertyValue("ParaBottomMargin", Any(sal_Int32(std::lround(points * kHundredthsPerPoint)))); });
+        return {};
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+    Reference<text::XTextRange> paragraph_;
+};
+
+class WordParagraphs : public WordObject<WordParagraphs> {
+public:
+    WordParagraphs(std::shared_ptr<WordState> s, std::shared_ptr<DocEntry> e)
+        : WordObject(std::move(s)), entry_(std::move(e)) {}
+    static const MemberTable<WordParagraphs>& members()
+    {
+        static const MemberTable<WordParagraphs> table{
+            {"Count", kGet, &WordParagraphs::count},
+            {"Item", kGetOrCall, &WordParagraphs::item},
+        };
+        return table;
+    }
+    Value count(InvokeKind, const Args&)
+    {
+        const auto doc = Live(entry_);
+        return Value::int32(std::int32_t(call([&] { return BodyParagraphs(doc).size(); })));
+    }
+    Value item(InvokeKind, const Args& args) { return Item(*this, entry_, NeedArg(args, 0, u"Index").toInt()); }
+
+    // The paragraph at `index`, from 1.
+    template <class Maker>
+    static Value Item(Maker& maker, const std::shared_ptr<DocEntry>& entry, std::int32_t index)
+    {
+        const auto doc = Live(entry);
+        auto paragraph = maker.callOnSession([&] {
+            const auto all = BodyParagraphs(doc);
+            if (index < 1 || size_t(index) > all.size()) throw EngineError(errtext::kNoSuchBookmark);
+            return all[size_t(index - 1)];
+        });
+        return maker.template makeObject<WordParagraph>(entry, paragraph);
+    }
+
+private:
+    std::shared_ptr<DocEntry> entry_;
+};
+
 // A stretch of text: a bookmark's place, a text box's text, the whole document.
 class WordRange : public WordObject<WordRange> {
 public:
@@ -611,8 +788,46 @@ public:
             {"Select", kMethod, &WordRange::select},
             {"Text", kGet | kPut, &WordRange::text},
             {"CopyAsPicture", kMethod, &WordRange::copyAsPicture},
+            {"Font", kGet, &WordRange::font},
+            {"Information", kGet, &WordRange::information},
         };
         return table;
+    }
+    Value font(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        return make<WordFont>(entry_, range_);
+    }
+    // Information(wdActiveEndPageNumber = 3) and (wdVerticalPositionRelativeToPage
+    // = 6, in points), of the body's text: where the page's layout put the range's start.
+    Value information(InvokeKind, const Args& args)
+    {
+        const std::int32_t type = NeedArg(args, 0, u"Type").toInt();
+        if (type != 3 && type != 6) throw EngineError(errtext::kValueOutOfRange);
+        const auto doc = Live(entry_);
+        return call([&] {
+            // Only the body: the view cursor would scroll a text box's text.
+            if (FrameOf(doc, range_->getText()).is()) throw EngineError(errtext::kValueOutOfRange);
+            Reference<css::frame::XModel> model(doc, UNO_QUERY_THROW);
+            Reference<text::XTextViewCursorSupplier> views(model->getCurrentController(), UNO_QUERY_THROW);
+            Reference<text::XTextViewCursor> view = views->getViewCursor();
+            Reference<text::XPageCursor> pages(view, UNO_QUERY_THROW);
+            view->gotoRange(range_->getStart(), false);
+            if (type == 3) return Value::int32(pages->getPage());
+            const sal_Int32 y = view->getPosition().Y;
+            // From the top of the page: its text area's top, plus the margin above it.
+            pages->jumpToStartOfPage();
+            const sal_Int32 top = view->getPosition().Y;
+            rtl::OUString styleName;
+            Reference<css::beans::XPropertySet>(view, UNO_QUERY_THROW)->getPropertyValue("PageStyleName") >>= styleName;
+            Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
+            Reference<css::container::XNameAccess> pageStyles(families->getStyleFamilies()->getByName("PageStyles"),
+                                                              UNO_QUERY_THROW);
+            sal_Int32 margin = 0;
+            Reference<css::beans::XPropertySet>(pageStyles->getByName(styleName), UNO_QUERY_THROW)
+                    ->getPropertyValue("TopMargin") >>= margin;
+            return Value::single(float((y - top + margin) / kHundredthsPerPoint));
+        });
     }
     Value select(InvokeKind, const Args&)
     {
@@ -629,15 +844,20 @@ public:
         Live(entry_);
         if (kind == InvokeKind::PropertyGet) return Value::string(call([&] { return U(range_->getString()); }));
         const std::u16string value = args.back().value.toString();
-        call([&] { range_->setString(WriterText(value)); });
+        call([&] { InsertText(range_->getText()->createTextCursorByRange(range_), WriterText(value)); });
         return {};
     }
     Value copyAsPicture(InvokeKind, const Args&)
     {
         const auto doc = Live(entry_);
-        const QImage picture =
-            RenderDocument(*state_->session, doc, kPictureDpi, state_->session->options().pictureFit);
-        PlaceOnClipboard(picture);
+        const auto picture = std::make_shared<QImage>(
+            RenderDocument(*state_->session, doc, kPictureDpi, state_->session->options().pictureFit)
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        if (picture->isNull()) throw EngineError(errtext::kAutomationError);
+        // In this program's memory: the desktop's clipboard keeps what the user copied.
+        state_->copied->put({picture->width(), picture->height(), int(picture->bytesPerLine()),
+                             picture->dotsPerMeterX() * 0.0254,
+                             std::shared_ptr<const std::uint8_t>(picture, picture->constBits())});
         return {};
     }
 
@@ -649,6 +869,12 @@ private:
     std::shared_ptr<DocEntry> entry_;
     Reference<text::XTextRange> range_;
 };
+
+Value WordParagraph::range(InvokeKind, const Args&)
+{
+    Live(entry_);
+    return make<WordRange>(entry_, paragraph_);
+}
 
 Value WordTextFrame::textRange(InvokeKind, const Args&)
 {
@@ -668,6 +894,7 @@ public:
         static const MemberTable<WordShape> table{
             {"Select", kMethod, &WordShape::select},
             {"TextEffect", kGet, &WordShape::textEffect},
+            {"TextFrame", kGet, &WordShape::textFrame},
             {"Name", kGet, &WordShape::name},
         };
         return table;
@@ -682,6 +909,12 @@ public:
         return {};
     }
     Value textEffect(InvokeKind, const Args&);
+    Value textFrame(InvokeKind, const Args&)
+    {
+        Live(entry_);
+        if (!frame_.is()) throw EngineError(errtext::kNoTextFrame);
+        return make<WordTextFrame>(entry_, frame_);
+    }
     Value name(InvokeKind, const Args&)
     {
         return Value::string(call([&] {
@@ -815,6 +1048,7 @@ public:
             {"Bookmarks", kGet, &WordDocument::bookmarks},
             {"Application", kGet, &WordDocument::application},
             {"Range", kGetOrCall, &WordDocument::range},
+            {"Paragraphs", kGetOrCall, &WordDocument::paragraphs},
             {"SaveAs", kMethod, &WordDocument::saveAs},
             {"ExportAsFixedFormat", kMethod, &WordDocument::exportAsFixedFormat},
             {"Close", kMethod, &WordDocument::close},
@@ -839,6 +1073,14 @@ public:
     {
         Live(entry_);
         return make<WordBookmarks>(entry_);
+    }
+    // Paragraphs, or Paragraphs(index): the collection's default member.
+    Value paragraphs(InvokeKind, const Args& args)
+    {
+        Live(entry_);
+        if (const Value* index = FindArg(args, 0, u"Index"); index && !index->isEmpty())
+            return WordParagraphs::Item(*this, entry_, index->toInt());
+        return make<WordParagraphs>(entry_);
     }
     Value application(InvokeKind, const Args&)
     {
@@ -1082,8 +1324,7 @@ Value WordSelection::typeText(InvokeKind, const Args& args)
     const std::u16string value = NeedArg(args, 0, u"Text").toString();
     auto [entry, cursor] = textSelection();
     call([&] {
-        cursor->getText()->insertString(AsRange(cursor), WriterText(value), !cursor->isCollapsed());
-        cursor->collapseToEnd();
+        InsertText(cursor, WriterText(value));
     });
     return {};
 }
@@ -1120,9 +1361,11 @@ Value WordSelection::textGet(InvokeKind, const Args&)
 
 // ---------------------------------------------------------------------------
 
-WordDocuments::WordDocuments(std::shared_ptr<OfficeSession> session) : state_(std::make_shared<WordState>())
+WordDocuments::WordDocuments(std::shared_ptr<OfficeSession> session, std::shared_ptr<CopiedPictures> copied)
+    : state_(std::make_shared<WordState>())
 {
     state_->session = std::move(session);
+    state_->copied = std::move(copied);
 }
 
 WordDocuments::~WordDocuments()

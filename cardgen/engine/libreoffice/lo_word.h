@@ -35,25 +35,55 @@
 // Files. Documents.Open loads hidden, never running macros, read-only when
 // asked; SaveAs writes a Word 97–2003 document; Close and
 // Close(SaveChanges:=0) close without saving; ExportAsFixedFormat(path, 17)
-// writes a PDF of the document (Word's wdExportFormatPDF), for printing. Range.CopyAsPicture renders the
-// whole document, every page side by side, and puts the picture on the
-// system clipboard.
+// writes a PDF of the document (Word's wdExportFormatPDF), for printing.
+// Range.CopyAsPicture renders the whole document, every page side by side,
+// and leaves the picture in this program's memory (CopiedPictures), not on
+// the desktop's clipboard.
+//
+// Text sizes and layout. Range.Font's Size, SizeBi, Bold and BoldBi;
+// Shapes(name).TextFrame.Overflowing (the office's layout of the box's text
+// against its fixed height); Paragraphs(index) or Paragraphs.Item(index),
+// Paragraphs.Count, a paragraph's Range and SpaceAfter (points); of the
+// body's text, Range.Information(3) (its page) and (6) (points from the
+// page's top).
 
+#include "backend.h"
 #include "libreoffice/member_table.h"
 #include "libreoffice/office_session.h"
 #include "object.h"
 
 #include <memory>
+#include <mutex>
 
 namespace marigal::engine::lo {
 
 struct WordState;
 
+// Where Range.CopyAsPicture leaves its picture: in this program's memory,
+// for the page picture to take, shared by the applications of one backend.
+class CopiedPictures {
+public:
+    void put(CopiedPicture picture)
+    {
+        std::lock_guard lock(mutex_);
+        last_ = std::move(picture);
+    }
+    CopiedPicture take()
+    {
+        std::lock_guard lock(mutex_);
+        return std::exchange(last_, CopiedPicture{});
+    }
+
+private:
+    std::mutex mutex_;
+    CopiedPicture last_;
+};
+
 // The members of Word's Application object that reach documents; the
 // application object forwards to it.
 class WordDocuments {
 public:
-    explicit WordDocuments(std::shared_ptr<OfficeSession> session);
+    WordDocuments(std::shared_ptr<OfficeSession> session, std::shared_ptr<CopiedPictures> copied);
     ~WordDocuments();
 
     // `application` is what Document.Application hands back.

@@ -147,6 +147,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/lo_application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_word.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_word.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_text.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/member_table.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp
