@@ -8,6 +8,8 @@ need=(cmake g++ make pkg-config
       googletest libgtest-dev
       libreoffice-dev
       libpoppler-qt6-dev
+      libjpeg62-turbo-dev libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
+      fonts-symbola fonts-noto-cjk fonts-dejavu-core
       g++-mingw-w64-x86-64
       fonts-liberation
       dpkg-dev lintian desktop-file-utils appstream

@@ -2,11 +2,16 @@
 // existing output, a list with a bad row, and a stop in the middle; and
 // nothing left behind.
 
+#include "catalogue.h"
+#include "designs.h"
 #include "doc_reader.h"
 #include "libreoffice/lo_backend.h"
 #include "libreoffice/office_session.h"
+#include "picture.h"
+#include "support/sample_photos.h"
 #include "support/temp_env.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -14,8 +19,11 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <poppler-qt6.h>
 
+#include <algorithm>
 #include <csignal>
+#include <set>
 #include <thread>
 
 #include <sys/stat.h>
@@ -235,4 +243,228 @@ TEST_F(MarigalCard, AStopInTheMiddleLeavesNothingHalfMade)
         EXPECT_TRUE(test::ReadFile(dir.filePath("cards/" + name)).startsWith("\xD0\xCF\x11\xE0")) << name.toStdString();
     }
     expectNothingLeft(pid);
+}
+
+namespace {
+
+// A word of a PDF's text, where the office laid it out (points, on its page).
+struct PdfWord {
+    QString text;
+    QRectF box;
+    int page;
+};
+
+std::vector<PdfWord> PdfWords(const QString& pdf)
+{
+    std::vector<PdfWord> words;
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(pdf);
+    if (!doc) return words;
+    for (int i = 0; i < doc->numPages(); ++i)
+        for (const auto& box : doc->page(i)->textList()) words.push_back({box->text(), box->boundingBox(), i + 1});
+    return words;
+}
+
+QRectF Points(const QRect& hundredthsOfMm)
+{
+    const double k = 72.0 / 2540;
+    return QRectF(hundredthsOfMm.x() * k, hundredthsOfMm.y() * k, hundredthsOfMm.width() * k,
+                  hundredthsOfMm.height() * k);
+}
+
+// The places a design writes its message into, as the design puts them.
+std::vector<std::pair<int, QRectF>> MessagePlaces(engine::lo::OfficeSession& session, int design, const QString& scratch)
+{
+    static const char* const kPlaces[6][2] = {{"Text Box 2", nullptr},  {"Text Box 20", "Text Box 106"},
+                                              {"Text Box 4", nullptr},  {"Text Box 30", nullptr},
+                                              {"Text Box 3", nullptr},  {nullptr, nullptr}};
+    const designs::DesignInfo info = designs::BuildDesign(session, DesignResourceId(design), scratch);
+    std::vector<std::pair<int, QRectF>> places;
+    if (design == 5) {
+        // Above the photo: the page's text area, as high as the room the design keeps.
+        const double margin = 2200 * 72.0 / 2540;
+        places.push_back({1, QRectF(margin, margin, info.page.width() * 72.0 / 2540 - 2 * margin,
+                                    kYellowFlowerMessageRoom)});
+        return places;
+    }
+    for (const auto& o : info.objects)
+        for (const char* name : kPlaces[design])
+            if (name && o.name == QLatin1String(name)) places.push_back({o.page, Points(o.area)});
+    return places;
+}
+
+// Each word of `message` is drawn whole inside each of the places: the
+// office's own layout of the text, which puts a word it cuts off outside.
+void ExpectWhole(const QString& pdf, const QString& message, const std::vector<std::pair<int, QRectF>>& places)
+{
+    const auto words = PdfWords(pdf);
+    ASSERT_FALSE(words.empty()) << pdf.toStdString();
+    for (const QString& word : message.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) {
+        for (const auto& [page, place] : places) {
+            const bool inside = std::any_of(words.begin(), words.end(), [&](const PdfWord& w) {
+                // A word's box is its font's, a little deeper than its line.
+                return w.text == word && w.page == page &&
+                       place.adjusted(-1, -1, 1, 1 + 0.15 * w.box.height()).contains(w.box);
+            });
+            EXPECT_TRUE(inside) << "\"" << word.toStdString() << "\" not drawn whole in its place on page " << page
+                                << " of " << pdf.toStdString();
+        }
+    }
+}
+
+// The first row of a picture with the photo's colour in it.
+int PhotoTop(const QImage& picture)
+{
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); x += 3) {
+            const QColor c = picture.pixelColor(x, y);
+            if (std::abs(c.red() - kMagenta.red()) < 30 && std::abs(c.green() - kMagenta.green()) < 30 &&
+                std::abs(c.blue() - kMagenta.blue()) < 30)
+                return y;
+        }
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(MarigalCard, EveryMessageIsWholeOnEveryDesignsCardAndInItsSavedDocument)
+{
+    photo();
+    const QStringList messages{
+        "Congratulations!", "Dear Ann, thank you so much for the lovely flowers you sent!",
+        "Dear Ann and Carl, thank you so much for the lovely flowers you sent for my birthday. They brighten up the "
+        "whole room and remind me of our walks in the park last spring. With all my love, Bob and Cat",
+        "Dear Ann,\nthank you for the flowers!\nLove, Bob"};
+    QString list = "design,message,photo,output,pdf,picture\n";
+    for (int design = 0; design < 6; ++design)
+        for (int m = 0; m < messages.size(); ++m)
+            list += QStringLiteral("%1,\"%2\",ann.jpg,cards/%1-%3.doc,cards/%1-%3.pdf,cards/%1-%3.png\n")
+                        .arg(design)
+                        .arg(messages[m])
+                        .arg(m);
+    test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
+    QDir(dir.path()).mkdir("cards");
+    const Ran r = run({"--batch", "list.csv", "--jobs", "2", "--dpi", "50"});
+    ASSERT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+
+    auto session = engine::lo::OfficeSession::start({});
+    for (int design = 0; design < 6; ++design) {
+        const auto places = MessagePlaces(*session, design, dir.filePath("design.dot"));
+        ASSERT_EQ(places.size(), design == 1 ? 2u : 1u) << design;
+        std::set<int> photoTops;
+        for (int m = 0; m < messages.size(); ++m) {
+            SCOPED_TRACE(QStringLiteral("design %1, message %2").arg(design).arg(m).toStdString());
+            const QString stem = dir.filePath(QStringLiteral("cards/%1-%2").arg(design).arg(m));
+            // The PDF the card's picture is drawn from, and the saved card as the office prints it.
+            ExpectWhole(stem + ".pdf", messages[m], places);
+            {
+                docbuild::DocReader saved(*session, stem + ".doc");
+                saved.exportPdf(stem + "-saved.pdf");
+            }
+            ExpectWhole(stem + "-saved.pdf", messages[m], places);
+            if (design == 5) photoTops.insert(PhotoTop(QImage(stem + ".png")));
+        }
+        // Whatever the message's length, the photo keeps its place.
+        if (design == 5) {
+            EXPECT_EQ(photoTops.size(), 1u);
+            EXPECT_GT(*photoTops.begin(), 0);
+        }
+    }
+    session->quit();
+}
+
+TEST_F(MarigalCard, EmojiAreDrawnOnTheCardsPictureAndInItsPdf)
+{
+    photo();
+    const QString message = QString::fromUtf8("Happy birthday \xF0\x9F\x8E\x82 \xF0\x9F\x8E\x89 "
+                                              "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"
+                                              "\xE2\x80\x8D\xF0\x9F\x91\xA6");
+    for (int design : {2, 5}) {
+        SCOPED_TRACE(design);
+        const QString pdf = dir.filePath(QStringLiteral("card%1.pdf").arg(design));
+        const QString png = dir.filePath(QStringLiteral("card%1.png").arg(design));
+        const Ran r = run({"--design", QString::number(design), "--message", message, "--photo", "ann.jpg", "--output",
+                           dir.filePath(QStringLiteral("card%1.doc").arg(design)), "--pdf", pdf, "--picture", png,
+                           "--dpi", "150"});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QImage picture = QImage(png).convertToFormat(QImage::Format_RGB32);
+        const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(pdf);
+        ASSERT_TRUE(doc);
+        const QImage page = doc->page(0)->renderToImage(150, 150).convertToFormat(QImage::Format_RGB32);
+        int emoji = 0;
+        for (const PdfWord& w : PdfWords(pdf)) {
+            if (w.text.toUcs4().isEmpty() || w.text.toUcs4().front() < 0x1F000) continue;
+            ++emoji;
+            // Ink inside the emoji's box: pixels far from the box's own background.
+            for (const QImage* drawn : {&page, &picture}) {
+                const QRect px(QPointF(w.box.topLeft() * 150 / 72).toPoint(), QPointF(w.box.bottomRight() * 150 / 72).toPoint());
+                const QRgb ground = drawn->pixel(px.topLeft());
+                int ink = 0;
+                for (int y = px.top(); y <= px.bottom(); ++y)
+                    for (int x = px.left(); x <= px.right(); ++x)
+                        ink += std::abs(qGray(drawn->pixel(x, y)) - qGray(ground)) > 60;
+                EXPECT_GT(ink, px.width() * px.height() / 20) << w.text.toStdString() << (drawn == &page ? " in the PDF" : " on the picture");
+            }
+        }
+        EXPECT_GE(emoji, 3);  // the cake, the party popper, the family (as one or in its persons)
+    }
+}
+
+TEST_F(MarigalCard, AMessageTooLongForADesignFailsItsCardAndWritesNone)
+{
+    photo();
+    const QString novel = QString("A very long message that goes on and on. ").repeated(60);
+    test::WriteFile(dir.filePath("list.csv"), QStringLiteral("design,message,photo,output\n"
+                                                             "Flowers,\"%1\",ann.jpg,cards/long.doc\n"
+                                                             "Flowers,Short,ann.jpg,cards/short.doc\n")
+                                                  .arg(novel)
+                                                  .toUtf8());
+    QDir(dir.path()).mkdir("cards");
+    const Ran r = run({"--batch", "list.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.contains("row 2: the message is too long for design Flowers\n")) << r.out.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files | QDir::Hidden), QStringList{"short.doc"});
+}
+
+TEST_F(MarigalCard, PhotosOfEveryKindMakeCardsATaggedOneUprightAndSharpADamagedOneNone)
+{
+    // A phone's portrait shot: the scene stored turned, with orientation 6.
+    const QImage scene = samples::FinePattern(QSize(1200, 900));
+    QByteArray stored;
+    {
+        QBuffer buffer(&stored);
+        buffer.open(QIODevice::WriteOnly);
+        samples::StoredFor(scene, 6).save(&buffer, "JPG", 95);
+    }
+    test::WriteFile(dir.filePath("twin.jpg"), stored);
+    test::WriteFile(dir.filePath("phone.jpg"), samples::WithOrientation(stored, 6));
+    const QImage small = samples::FinePattern(QSize(480, 360), 16);
+    ASSERT_TRUE(samples::WriteHeif(small, dir.filePath("iphone.heic"), samples::HeifCodec::Hevc));
+    ASSERT_TRUE(samples::WriteHeif(small, dir.filePath("web.avif"), samples::HeifCodec::Av1));
+    small.save(dir.filePath("chat.webp"), "WEBP", 90);
+    small.save(dir.filePath("scan.tif"), "TIFF");
+    test::WriteFile(dir.filePath("cut.jpg"), stored.left(stored.size() * 2 / 5));
+    QString list = "design,message,photo,output\n";
+    for (const char* name : {"phone.jpg", "iphone.heic", "web.avif", "chat.webp", "scan.tif", "cut.jpg"})
+        list += QStringLiteral("Hearts,Ann,%1,cards/%1.doc\n").arg(name);
+    test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
+    QDir(dir.path()).mkdir("cards");
+    const Ran r = run({"--batch", "list.csv", "--jobs", "2"});
+    EXPECT_EQ(r.status, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QRegularExpression("row 7: The picture is damaged \\(cut short or corrupt\\): \\S*cut.jpg\n")))
+        << r.out.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files).size(), 5);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("cards/cut.jpg.doc")));
+
+    // The card holds the photo at its full size, upright, as sharp as its untagged twin turned by hand.
+    auto session = engine::lo::OfficeSession::start({});
+    std::vector<QImage> pictures;
+    {
+        docbuild::DocReader card(*session, dir.filePath("cards/phone.jpg.doc"));
+        pictures = card.pictures();
+    }
+    session->quit();
+    const auto embedded = std::find_if(pictures.begin(), pictures.end(), [&](const QImage& p) { return p.size() == scene.size(); });
+    ASSERT_NE(embedded, pictures.end()) << "no picture of " << scene.width() << " x " << scene.height();
+    EXPECT_LT(samples::MeanDifference(*embedded, Upright(QImage(dir.filePath("twin.jpg")), 6)), 0.02);
+    expectNothingLeft(-1);
 }

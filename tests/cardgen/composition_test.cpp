@@ -1,6 +1,7 @@
 // Each design's recipe, as the word processor sees it: the exact members,
 // arguments and argument kinds, in order.
 
+#include "catalogue.h"
 #include "composition.h"
 #include "recording_fake.h"
 #include "steps.h"
@@ -144,5 +145,33 @@ TEST(Composition, ControlCharactersBecomeLineBreaksOrAreLeftOut)
                                       "ActiveDocument.Shapes(\"WordArt 55\").TextEffect.Text = \"" + sent + "\""}
                         : QStringList{"ActiveDocument.Bookmarks.Item(\"btext\").Range.Text = \"" + sent + "\""};
         for (const QString& line : expected) EXPECT_TRUE(calls.contains(line)) << calls.join('\n').toStdString();
+    }
+}
+
+TEST(Composition, AMessageTooLargeForItsPlaceIsMadeJustSmallEnoughDownToTheFloor)
+{
+    // The word processor's layout, played: the text overflows above `fits` points.
+    for (const double fits : {14.0, 21.5, 3.0}) {
+        SCOPED_TRACE(fits);
+        engine::RecordingFake fake;
+        test::ScriptedModal modal;
+        Steps s(modal, "Form1", "PushButton6_Click");
+        double size = 22, sizeBi = 12;
+        fake.answer = [&](const QString& line) -> std::optional<engine::Value> {
+            if (line.endsWith(".TextFrame.Overflowing")) return engine::Value::boolean(size > fits);
+            if (line.endsWith(".Font.Size")) return engine::Value::single(float(size));
+            return {};
+        };
+        fake.onCall = [&](const QString& line, const engine::Args& args) {
+            if (line.contains(".Font.Size = ")) size = args.back().value.toDouble();
+            if (line.contains(".Font.SizeBi = ")) sizeBi = args.back().value.toDouble();
+        };
+        Composer c(fake.create(engine::kWordProgId), s, [] { return QString(); });
+        const bool whole = c.FitMessage(2);
+        EXPECT_EQ(whole, fits >= MessageFloor(2));
+        // The largest half-point size that fits, never below the floor; right-to-left text alike.
+        EXPECT_EQ(size, std::max(fits, MessageFloor(2)));
+        EXPECT_EQ(sizeBi, size);
+        EXPECT_TRUE(modal.messages.empty());
     }
 }

@@ -106,6 +106,19 @@ TEST(WriteBytesToFile, ReportsBadTargetsAndKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"card.doc"});
 }
 
+TEST(WriteBytesToFile, TakesANameAsLongAsTheFileSystemAllowsAndRefusesALongerOneByName)
+{
+    // 255 bytes is the limit of ext4 and most others; 'ü' is two of them.
+    QTemporaryDir dir;
+    const QString longest = QString(125, QChar(u'ü')) + QStringLiteral(".doc");  // 254 bytes
+    WriteBytesToFile("card", dir.filePath(longest));
+    EXPECT_EQ(ReadFile(dir.filePath(longest)), "card");
+    WriteNewFile("card", dir.filePath(longest + "x"));  // 255
+    const QString tooLong = longest + "xy";
+    EXPECT_EQ(ErrorOf([&] { WriteBytesToFile("card", dir.filePath(tooLong)); }), "File name too long: " + tooLong);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // nothing on its way left
+}
+
 TEST(JoinPath, UsesThePlatformSeparator)
 {
     EXPECT_EQ(JoinPath("/opt/marigal", "Samples\\sample1.jpg"), "/opt/marigal/Samples/sample1.jpg");

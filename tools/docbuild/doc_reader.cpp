@@ -16,6 +16,9 @@
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapeDescriptor.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/BreakType.hpp>
 #include <com/sun/star/style/ParagraphAdjust.hpp>
@@ -31,7 +34,9 @@
 #include <com/sun/star/text/XTextRangeCompare.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <osl/file.hxx>
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace marigal::docbuild {
@@ -291,6 +296,45 @@ std::vector<FrameInfo> DocReader::frames()
             result.push_back(f);
         }
         return result;
+    });
+}
+
+std::vector<QImage> DocReader::pictures()
+{
+    return officeCall(session_, "pictures", [&] {
+        std::vector<QImage> result;
+        const auto page = drawPageOf(document_);
+        const auto provider = css::graphic::GraphicProvider::create(session_.context());
+        for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+            Reference<XInterface> object(page->getByIndex(i), UNO_QUERY_THROW);
+            if (implementationName(object) != QLatin1String("SwXTextGraphicObject")) continue;
+            const auto graphic = getProperty<Reference<css::graphic::XGraphic>>(object, "Graphic");
+            // Stored losslessly at its own pixel size, then read back.
+            const QString file = session_.tempDir() + QStringLiteral("/picture-%1.png").arg(i);
+            rtl::OUString url;
+            osl::FileBase::getFileURLFromSystemPath(toOUString(file), url);
+            css::uno::Sequence<css::beans::PropertyValue> args(2);
+            args.getArray()[0].Name = ou("URL");
+            args.getArray()[0].Value <<= url;
+            args.getArray()[1].Name = ou("MimeType");
+            args.getArray()[1].Value <<= ou("image/png");
+            provider->storeGraphic(graphic, args);
+            result.push_back(QImage(file));
+            QFile::remove(file);
+        }
+        return result;
+    });
+}
+
+void DocReader::exportPdf(const QString& path)
+{
+    officeCall(session_, "exportPdf", [&] {
+        rtl::OUString url;
+        osl::FileBase::getFileURLFromSystemPath(toOUString(QFileInfo(path).absoluteFilePath()), url);
+        css::uno::Sequence<css::beans::PropertyValue> args(1);
+        args.getArray()[0].Name = ou("FilterName");
+        args.getArray()[0].Value <<= ou("writer_pdf_Export");
+        Reference<css::frame::XStorable>(document_, UNO_QUERY_THROW)->storeToURL(url, args);
     });
 }
 

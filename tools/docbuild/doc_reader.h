@@ -7,6 +7,7 @@
 #include "libreoffice/office_session.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -88,6 +89,11 @@ public:
     std::vector<BookmarkInfo> bookmarks();
     std::vector<FrameInfo> frames();
     std::vector<DrawObjectInfo> drawObjects();
+    // The pictures the document holds (SwXTextGraphicObject), each at its
+    // own pixel size, in the draw page's order.
+    std::vector<QImage> pictures();
+    // The document as the office prints it, a PDF at `path`.
+    void exportPdf(const QString& path);
 
     // All of the above as text, one item a line.
     QString dump();

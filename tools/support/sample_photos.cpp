@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 
@@ -82,9 +84,12 @@ bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int qu
     heif_image_handle* handle = nullptr;
     if (heif_context_encode_image(context.get(), picture.get(), encoder.get(), nullptr, &handle).code != heif_error_Ok)
         return false;
-    // A small copy beside the picture, as phones and cameras write.
-    const heif_error thumb = heif_context_encode_thumbnail(context.get(), picture.get(), handle, encoder.get(),
-                                                           nullptr, 320, nullptr);
+    // A small copy beside a large picture, as phones and cameras write.
+    constexpr int kThumbnail = 320;
+    heif_error thumb{heif_error_Ok, heif_suberror_Unspecified, ""};
+    if (std::max(source.width(), source.height()) > kThumbnail)
+        thumb = heif_context_encode_thumbnail(context.get(), picture.get(), handle, encoder.get(), nullptr, kThumbnail,
+                                              nullptr);
     heif_image_handle_release(handle);
     if (thumb.code != heif_error_Ok) return false;
     return heif_context_write_to_file(context.get(), path.toLocal8Bit().constData()).code == heif_error_Ok;

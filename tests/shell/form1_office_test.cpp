@@ -1,0 +1,137 @@
+// The main window with the real office, driven as a user drives it: photos
+// of today's kinds chosen with the browse button and made into cards, a cut
+// photo refused, a message too long for its design said before the card
+// shows; and whatever the user had copied is still there afterwards.
+
+#include "form1.h"
+#include "form2.h"
+#include "generation_run.h"
+#include "libreoffice/lo_backend.h"
+#include "settings.h"
+#include "support/sample_photos.h"
+#include "support/scripted_modal.h"
+#include "support/temp_env.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace marigal;
+
+namespace {
+
+class Form1Office : public ::testing::Test {
+protected:
+    QTemporaryDir dir, temp;
+    test::ScriptedModal modal;
+    std::unique_ptr<test::ScopedEnv> env;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<engine::LibreOfficeBackend> office;
+    std::unique_ptr<Form1> form;
+
+    void SetUp() override
+    {
+        ::chmod(QFile::encodeName(temp.path()).constData(), 0700);
+        env = std::make_unique<test::ScopedEnv>("TEMP", temp.path().toLocal8Bit());
+        settings = std::make_unique<SettingsStore>(dir.filePath("Marigal.conf"));
+        engine::LibreOfficeOptions options;
+        options.pictureFit = PicturePixels(Form1::PreviewFit());
+        office = std::make_unique<engine::LibreOfficeBackend>(options);
+        Form1Services svc;
+        svc.modal = &modal;
+        svc.settings = settings.get();
+        svc.engine = office.get();
+        svc.appFolder = dir.path();
+        svc.drawMakerSite = [] { return 50; };
+        svc.openUrl = [](const QString&) {};
+        svc.endApplication = [] {};
+        form = std::make_unique<Form1>(svc);
+        form->Form_Load();
+        form->ShowCentred();
+        modal.messages.clear();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        office.reset();
+    }
+
+    // Browse for `photo` and make a card of `design`, as a user does.
+    void makeCard(const QString& photo, int design)
+    {
+        modal.fileAnswers.push_back(photo);
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        form->Option1[size_t(design)]->click();
+        QTest::mouseClick(form->PushButton6, Qt::LeftButton);
+    }
+    bool previewShown() const { return form->PreviewLoaded() && form->Preview().isVisible(); }
+    void back()
+    {
+        QTest::mouseClick(form->Preview().PushButton8, Qt::LeftButton);
+        ASSERT_TRUE(form->isVisible());
+    }
+};
+
+}  // namespace
+
+TEST_F(Form1Office, PhotosOfTodaysKindsMakeCardsAndTheUsersClipboardIsLeftAlone)
+{
+    QGuiApplication::clipboard()->setText("the address I copied");
+    const QImage scene = samples::FinePattern(QSize(480, 360), 16);
+    ASSERT_TRUE(samples::WriteHeif(scene, dir.filePath("iphone.heic"), samples::HeifCodec::Hevc));
+    ASSERT_TRUE(samples::WriteHeif(scene, dir.filePath("web.avif"), samples::HeifCodec::Av1));
+    scene.save(dir.filePath("chat.webp"), "WEBP", 90);
+    scene.save(dir.filePath("scan.tif"), "TIFF");
+    form->Text1->setText("Happy birthday!");
+    for (const char* name : {"iphone.heic", "web.avif", "chat.webp", "scan.tif"}) {
+        SCOPED_TRACE(name);
+        makeCard(dir.filePath(name), 2);
+        EXPECT_TRUE(modal.errorBoxes().empty()) << modal.errorBoxes().front().toStdString();
+        ASSERT_TRUE(previewShown());
+        EXPECT_FALSE(form->Preview().Picture1->pixmap().isNull());
+        back();
+    }
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "the address I copied");
+}
+
+TEST_F(Form1Office, ACutPhotoIsRefusedByNameAndMakesNoCard)
+{
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        samples::FinePattern(QSize(800, 600)).save(&buffer, "JPG", 90);
+    }
+    const QString cut = test::WriteFile(dir.filePath("cut.jpg"), jpeg.left(jpeg.size() * 3 / 8));
+    const QString why = "The picture is damaged (cut short or corrupt): " + cut;
+    form->Text1->setText("Hi");
+    makeCard(cut, 3);
+    EXPECT_EQ(modal.errorBoxes(), (std::vector<QString>{ErrorBoxText(why, "Form1", "PushButton1_Click", 112),
+                                                       ErrorBoxText(why, "Form1", "PushButton6_Click", 148)}));
+    EXPECT_FALSE(previewShown());
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(Form1Office, AMessageTooLongForTheDesignIsSaidBeforeTheCardShows)
+{
+    const QString photo = dir.filePath("ann.jpg");
+    samples::FinePattern(QSize(800, 600)).save(photo, "JPG", 90);
+    form->Text1->setFocus();
+    QTest::keyClicks(form->Text1, QString("On and on and on, a message that does not end. ").repeated(40));
+    makeCard(photo, 4);
+    EXPECT_TRUE(modal.errorBoxes().empty());
+    ASSERT_FALSE(modal.messages.empty());
+    EXPECT_EQ(modal.messages.back().text, MessageTooLongText(4));
+    EXPECT_EQ(modal.messages.back().icon, MsgIcon::None);
+    EXPECT_TRUE(previewShown());  // and the user sees the card
+}
