@@ -8,10 +8,11 @@
 //
 // KIND is the photo's kind: jpeg, jpeg3 / jpeg6 / jpeg8 (a JPEG with that
 // orientation tag, a phone's portrait shot for 6 and 8), twin3 / twin6 /
-// twin8 (the same file without its tag), heic, avif, webp, tiff or png, all
-// of one scene. With several, each card's time is also given as a ratio to
-// the first one's. A HEIC or AVIF photo is made as large as a phone's (about
-// a fifth of a byte a pixel) and takes minutes to encode.
+// twin8 (the same file without its tag), heic (a grid of 512-pixel tiles, as
+// a phone writes it), heic1 (the same as one single picture), avif, webp, tiff
+// or png, all of one scene. With several, each card's time is also given as a
+// ratio to the first one's. A HEIC or AVIF photo is made as large as a phone's
+// (about a fifth of a byte a pixel) and takes minutes to encode.
 // Each photo is made first by a child process of its own, whose memory does
 // not count; each card is then made in a second child, which reports its own
 // peak resident memory when it is done.
@@ -98,8 +99,10 @@ int MakePhoto(const char* path, double megapixels, const QString& kind)
     QImage scene = Scene(megapixels);
     if (scene.isNull()) return 1;
     const QString file = QString::fromLocal8Bit(path);
-    if (kind == "heic" || kind == "avif")
-        return samples::WriteHeif(scene, file, kind == "heic" ? samples::HeifCodec::Hevc : samples::HeifCodec::Av1, 50)
+    // As a phone writes it: tiles that a reader decodes in parallel.
+    if (kind == "heic") return samples::WriteHeifGrid(scene, file, 512, 50) ? 0 : 1;
+    if (kind == "heic1" || kind == "avif")
+        return samples::WriteHeif(scene, file, kind == "heic1" ? samples::HeifCodec::Hevc : samples::HeifCodec::Av1, 50)
                    ? 0
                    : 1;
     if ((kind.startsWith("jpeg") || kind.startsWith("twin")) && kind.size() > 4) {

@@ -1,6 +1,9 @@
 #include "support/sample_photos.h"
 
+#include <QByteArrayView>
 #include <QColor>
+#include <QFile>
+#include <QList>
 #include <QPainter>
 #include <QTransform>
 
@@ -9,6 +12,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include <libheif/heif.h>
 
@@ -59,6 +63,29 @@ QImage FinePattern(QSize size, int cell)
     return image;
 }
 
+namespace {
+
+using HeifPicture = std::unique_ptr<heif_image, void (*)(const heif_image*)>;
+
+// libheif's copy of `source`, which is RGB888 or, with `alpha`, RGBA8888; null when it cannot.
+HeifPicture ToHeif(const QImage& source, bool alpha)
+{
+    heif_image* rawImage = nullptr;
+    if (heif_image_create(source.width(), source.height(), heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &rawImage)
+            .code != heif_error_Ok)
+        return HeifPicture(nullptr, heif_image_release);
+    HeifPicture picture(rawImage, heif_image_release);
+    heif_image_add_plane(picture.get(), heif_channel_interleaved, source.width(), source.height(), 8);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(picture.get(), heif_channel_interleaved, &stride);
+    const int rowBytes = source.width() * (alpha ? 4 : 3);
+    for (int y = 0; y < source.height(); ++y) std::memcpy(plane + qsizetype(y) * stride, source.constScanLine(y), size_t(rowBytes));
+    return picture;
+}
+
+}  // namespace
+
 bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int quality)
 {
     const heif_compression_format format = codec == HeifCodec::Hevc ? heif_compression_HEVC : heif_compression_AV1;
@@ -70,17 +97,8 @@ bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int qu
     heif_encoder_set_lossy_quality(encoder.get(), quality);
     const bool alpha = image.hasAlphaChannel();
     const QImage source = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    heif_image* rawImage = nullptr;
-    if (heif_image_create(source.width(), source.height(), heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &rawImage)
-            .code != heif_error_Ok)
-        return false;
-    std::unique_ptr<heif_image, void (*)(const heif_image*)> picture(rawImage, heif_image_release);
-    heif_image_add_plane(picture.get(), heif_channel_interleaved, source.width(), source.height(), 8);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(picture.get(), heif_channel_interleaved, &stride);
-    const int rowBytes = source.width() * (alpha ? 4 : 3);
-    for (int y = 0; y < source.height(); ++y) std::memcpy(plane + qsizetype(y) * stride, source.constScanLine(y), size_t(rowBytes));
+    const HeifPicture picture = ToHeif(source, alpha);
+    if (!picture) return false;
     heif_image_handle* handle = nullptr;
     if (heif_context_encode_image(context.get(), picture.get(), encoder.get(), nullptr, &handle).code != heif_error_Ok)
         return false;
@@ -93,6 +111,359 @@ bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int qu
     heif_image_handle_release(handle);
     if (thumb.code != heif_error_Ok) return false;
     return heif_context_write_to_file(context.get(), path.toLocal8Bit().constData()).code == heif_error_Ok;
+}
+
+namespace {
+
+constexpr quint32 FourCC(const char (&name)[5])
+{
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8 | uchar(name[3]);
+}
+
+// Big-endian fields read off a box's body; `ok` turns false, and stays so,
+// once a read runs past its end.
+struct Reader {
+    const uchar* at;
+    qsizetype left;
+    bool ok = true;
+
+    explicit Reader(QByteArrayView bytes) : at(reinterpret_cast<const uchar*>(bytes.data())), left(bytes.size()) {}
+    quint64 Get(int bytes)
+    {
+        if (!ok || bytes > left) {
+            ok = false;
+            return 0;
+        }
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i) value = value << 8 | at[i];
+        at += bytes;
+        left -= bytes;
+        return value;
+    }
+};
+
+struct Box {
+    quint32 type = 0;
+    QByteArrayView whole, body;
+};
+
+// The boxes laid one after another in `bytes`; none when one runs past the end.
+QList<Box> Boxes(QByteArrayView bytes)
+{
+    QList<Box> boxes;
+    qsizetype at = 0;
+    while (bytes.size() - at >= 8) {
+        Reader r(bytes.sliced(at));
+        quint64 size = r.Get(4);
+        const auto type = quint32(r.Get(4));
+        qsizetype header = 8;
+        if (size == 1) {
+            size = r.Get(8);
+            header = 16;
+        } else if (size == 0) {
+            size = quint64(bytes.size() - at);
+        }
+        if (!r.ok || size < quint64(header) || size > quint64(bytes.size() - at)) return {};
+        boxes.push_back({type, bytes.sliced(at, qsizetype(size)), bytes.sliced(at + header, qsizetype(size) - header)});
+        at += qsizetype(size);
+    }
+    return boxes;
+}
+
+// What a file of one HEVC picture holds of it: its decoder configuration
+// (the 'hvcC' box), the boxes that describe its pixels ('pixi', and 'colr'
+// if it has one) with whether a reader must understand them, and its coded data.
+struct CodedPicture {
+    QByteArray hvcC;
+    QList<std::pair<QByteArray, bool>> described;
+    QByteArray data;
+};
+
+// Takes the primary picture's parts out of a file libheif wrote.
+bool TakePicture(const QByteArray& file, CodedPicture& out)
+{
+    QByteArrayView meta, iloc, ipco, ipma;
+    for (const Box& box : Boxes(file))
+        if (box.type == FourCC("meta")) meta = box.body;
+    if (meta.size() < 4) return false;
+    quint64 primary = 0;
+    for (const Box& box : Boxes(meta.sliced(4))) {
+        if (box.type == FourCC("pitm")) {
+            Reader r(box.body);
+            const auto version = r.Get(1);
+            r.Get(3);
+            primary = r.Get(version == 0 ? 2 : 4);
+            if (!r.ok) return false;
+        } else if (box.type == FourCC("iloc")) {
+            iloc = box.body;
+        } else if (box.type == FourCC("iprp")) {
+            for (const Box& inner : Boxes(box.body)) {
+                if (inner.type == FourCC("ipco")) ipco = inner.body;
+                if (inner.type == FourCC("ipma")) ipma = inner.body;
+            }
+        }
+    }
+    if (primary == 0) return false;
+
+    const QList<Box> properties = Boxes(ipco);
+    Reader a(ipma);
+    const auto mapVersion = a.Get(1);
+    const bool wideIndex = a.Get(3) & 1;
+    for (quint64 entries = a.Get(4); a.ok && entries > 0; --entries) {
+        const quint64 item = a.Get(mapVersion < 1 ? 2 : 4);
+        for (quint64 count = a.Get(1); a.ok && count > 0; --count) {
+            const quint64 entry = a.Get(wideIndex ? 2 : 1);
+            const quint64 index = entry & (wideIndex ? 0x7FFF : 0x7F);
+            const bool essential = entry & (wideIndex ? 0x8000 : 0x80);
+            if (item != primary || index < 1 || index > quint64(properties.size())) continue;
+            const Box& property = properties[qsizetype(index - 1)];
+            if (property.type == FourCC("hvcC")) out.hvcC = property.whole.toByteArray();
+            if (property.type == FourCC("pixi") || property.type == FourCC("colr"))
+                out.described.push_back({property.whole.toByteArray(), essential});
+        }
+    }
+    if (!a.ok || out.hvcC.isEmpty()) return false;
+
+    Reader r(iloc);
+    const auto version = r.Get(1);
+    r.Get(3);
+    const auto sizes = int(r.Get(1)), more = int(r.Get(1));
+    const int offsetSize = sizes >> 4, lengthSize = sizes & 15, baseSize = more >> 4;
+    const int indexSize = version == 1 || version == 2 ? more & 15 : 0;
+    for (quint64 items = r.Get(version < 2 ? 2 : 4); r.ok && items > 0; --items) {
+        const quint64 item = r.Get(version < 2 ? 2 : 4);
+        const quint64 method = version == 1 || version == 2 ? r.Get(2) & 15 : 0;
+        r.Get(2);  // the data reference: this file
+        const quint64 base = r.Get(baseSize);
+        for (quint64 extents = r.Get(2); r.ok && extents > 0; --extents) {
+            r.Get(indexSize);
+            const quint64 offset = base + r.Get(offsetSize), length = r.Get(lengthSize);
+            if (item != primary) continue;
+            // libheif puts a picture's data in the file's 'mdat', never in 'idat'.
+            if (method != 0 || length == 0 || offset + length > quint64(file.size())) return false;
+            out.data += file.mid(qsizetype(offset), qsizetype(length));
+        }
+    }
+    return r.ok && !out.data.isEmpty();
+}
+
+// Encodes `rgb` (RGB888, of even sides) as one HEVC picture in a file of its
+// own in memory, and takes its parts out of it.
+bool EncodeAlone(const QImage& rgb, int quality, CodedPicture& out)
+{
+    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
+    heif_encoder* rawEncoder = nullptr;
+    if (heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder).code != heif_error_Ok)
+        return false;
+    std::unique_ptr<heif_encoder, void (*)(heif_encoder*)> encoder(rawEncoder, heif_encoder_release);
+    heif_encoder_set_lossy_quality(encoder.get(), quality);
+    const HeifPicture picture = ToHeif(rgb, false);
+    heif_image_handle* handle = nullptr;
+    if (!picture || heif_context_encode_image(context.get(), picture.get(), encoder.get(), nullptr, &handle).code !=
+                        heif_error_Ok)
+        return false;
+    heif_image_handle_release(handle);
+    QByteArray file;
+    heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* userdata) {
+                           static_cast<QByteArray*>(userdata)->append(static_cast<const char*>(data), qsizetype(size));
+                           return heif_error{heif_error_Ok, heif_suberror_Unspecified, "Success"};
+                       }};
+    if (heif_context_write(context.get(), &writer, &file).code != heif_error_Ok) return false;
+    return TakePicture(file, out);
+}
+
+// The `tile`-pixel square of `rgb` at (x0, y0); where it runs past the right
+// or bottom edge, the edge's pixels are repeated, which the encoder spends
+// next to nothing on.
+QImage TileAt(const QImage& rgb, int x0, int y0, int tile)
+{
+    QImage out(tile, tile, QImage::Format_RGB888);
+    const int inside = std::min(tile, rgb.width() - x0);
+    for (int y = 0; y < tile; ++y) {
+        const uchar* from = rgb.constScanLine(std::min(y0 + y, rgb.height() - 1)) + 3 * qsizetype(x0);
+        uchar* to = out.scanLine(y);
+        std::memcpy(to, from, 3 * size_t(inside));
+        for (int x = inside; x < tile; ++x) std::memcpy(to + 3 * x, from + 3 * (inside - 1), 3);
+    }
+    return out;
+}
+
+void Put(QByteArray& to, quint64 value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i) to.append(char((value >> (8 * i)) & 0xFF));
+}
+
+// A box of `type` around `body`; a full box when `version` is given.
+QByteArray MakeBox(const char (&type)[5], const QByteArray& body, int version = -1, quint32 flags = 0)
+{
+    QByteArray box;
+    Put(box, quint64(8 + (version >= 0 ? 4 : 0) + body.size()), 4);
+    box.append(type, 4);
+    if (version >= 0) {
+        Put(box, quint64(version), 1);
+        Put(box, flags, 3);
+    }
+    return box + body;
+}
+
+QByteArray Ispe(int width, int height)
+{
+    QByteArray body;
+    Put(body, quint64(width), 4);
+    Put(body, quint64(height), 4);
+    return MakeBox("ispe", body, 0);
+}
+
+}  // namespace
+
+bool WriteHeifGrid(const QImage& image, const QString& path, int tile, int quality)
+{
+    // Each tile is 4:2:0, so its sides must halve evenly.
+    if (!heif_have_encoder_for_format(heif_compression_HEVC) || image.isNull() || tile < 16 || tile % 2) return false;
+    // A phone's photo has no transparency.
+    const QImage source = image.convertToFormat(QImage::Format_RGB888);
+    const int width = source.width(), height = source.height();
+    const int columns = (width + tile - 1) / tile, rows = (height + tile - 1) / tile;
+    const int tiles = rows * columns;
+    // The grid counts its rows and columns in a byte; items are numbered in 16 bits.
+    if (rows > 256 || columns > 256 || tiles + 2 > 0xFFFF) return false;
+
+    struct Item {
+        quint32 id;
+        const char* type;
+        bool hidden;
+        QList<std::pair<int, bool>> properties;  // 1-based index in 'ipco', essential
+        QByteArray data;
+    };
+    QList<QByteArray> properties;
+    // Identical boxes are stored once: x265 writes the same parameter sets for
+    // every tile of one size.
+    const auto property = [&properties](const QByteArray& box) {
+        const qsizetype at = properties.indexOf(box);
+        if (at >= 0) return int(at) + 1;
+        properties.push_back(box);
+        return int(properties.size());
+    };
+
+    QList<Item> items;
+    const bool wide = width > 0xFFFF || height > 0xFFFF;
+    QByteArray grid;
+    Put(grid, 0, 1);  // version
+    Put(grid, wide ? 1 : 0, 1);
+    Put(grid, quint64(rows - 1), 1);
+    Put(grid, quint64(columns - 1), 1);
+    Put(grid, quint64(width), wide ? 4 : 2);
+    Put(grid, quint64(height), wide ? 4 : 2);
+    items.push_back({1, "grid", false, {}, grid});
+
+    QList<std::pair<int, bool>> described;
+    const int tileSize = property(Ispe(tile, tile));
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            CodedPicture coded;
+            if (!EncodeAlone(TileAt(source, column * tile, row * tile, tile), quality, coded)) return false;
+            Item item{quint32(items.size() + 1), "hvc1", true, {{property(coded.hvcC), true}, {tileSize, false}},
+                      std::move(coded.data)};
+            described.clear();
+            for (const auto& [box, essential] : coded.described) described.push_back({property(box), essential});
+            item.properties += described;
+            items.push_back(std::move(item));
+        }
+    }
+    // The grid tells the whole picture's size, and its pixels are its tiles'.
+    items[0].properties.push_back({property(Ispe(width, height)), false});
+    items[0].properties += described;
+
+    // A small copy beside the large picture, as phones write one.
+    constexpr int kThumbnail = 320;
+    const bool thumbnail = std::max(width, height) > kThumbnail;
+    if (thumbnail) {
+        const QSize fit = source.size().scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio);
+        const QSize even(std::max(2, fit.width() & ~1), std::max(2, fit.height() & ~1));
+        CodedPicture coded;
+        if (!EncodeAlone(source.scaled(even, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), quality, coded))
+            return false;
+        Item item{quint32(items.size() + 1), "hvc1", false,
+                  {{property(coded.hvcC), true}, {property(Ispe(even.width(), even.height())), false}},
+                  std::move(coded.data)};
+        for (const auto& [box, essential] : coded.described) item.properties.push_back({property(box), essential});
+        items.push_back(std::move(item));
+    }
+
+    QByteArray ftyp("heic");
+    Put(ftyp, 0, 4);
+    ftyp.append("mif1heic");
+    ftyp = MakeBox("ftyp", ftyp);
+
+    // The 'meta' box with the items' data starting at `start` in the file.
+    const auto meta = [&](quint64 start) {
+        QByteArray hdlr;
+        Put(hdlr, 0, 4);
+        hdlr.append("pict");
+        Put(hdlr, 0, 12);
+        hdlr.append('\0');
+        QByteArray pitm;
+        Put(pitm, 1, 2);
+        QByteArray iloc;
+        Put(iloc, 0x44, 1);  // 4-byte offsets and lengths
+        Put(iloc, 0, 1);     // no base offset
+        Put(iloc, quint64(items.size()), 2);
+        QByteArray iinf;
+        Put(iinf, quint64(items.size()), 2);
+        for (const Item& item : items) {
+            Put(iloc, item.id, 2);
+            Put(iloc, 0, 2);  // this file
+            Put(iloc, 1, 2);
+            Put(iloc, start, 4);
+            Put(iloc, quint64(item.data.size()), 4);
+            start += quint64(item.data.size());
+            QByteArray infe;
+            Put(infe, item.id, 2);
+            Put(infe, 0, 2);  // not protected
+            infe.append(item.type, 4).append('\0');
+            iinf += MakeBox("infe", infe, 2, item.hidden ? 1 : 0);
+        }
+        // The grid's tiles row by row, and the thumbnail's picture.
+        QByteArray dimg;
+        Put(dimg, 1, 2);
+        Put(dimg, quint64(tiles), 2);
+        for (int i = 0; i < tiles; ++i) Put(dimg, quint64(i + 2), 2);
+        QByteArray iref = MakeBox("dimg", dimg);
+        if (thumbnail) {
+            QByteArray thmb;
+            Put(thmb, items.last().id, 2);
+            Put(thmb, 1, 2);
+            Put(thmb, 1, 2);
+            iref += MakeBox("thmb", thmb);
+        }
+        const bool wideIndex = properties.size() > 0x7F;
+        QByteArray ipma;
+        Put(ipma, quint64(items.size()), 4);
+        for (const Item& item : items) {
+            Put(ipma, item.id, 2);
+            Put(ipma, quint64(item.properties.size()), 1);
+            for (const auto& [index, essential] : item.properties)
+                Put(ipma, quint64(index) | (essential ? (wideIndex ? 0x8000 : 0x80) : 0), wideIndex ? 2 : 1);
+        }
+        const QByteArray iprp = MakeBox("iprp", MakeBox("ipco", properties.join()) + MakeBox("ipma", ipma, 0, wideIndex));
+        return MakeBox("meta",
+                       MakeBox("hdlr", hdlr, 0) + MakeBox("pitm", pitm, 0) + MakeBox("iloc", iloc, 0) +
+                           MakeBox("iinf", iinf, 0) + MakeBox("iref", iref, 0) + iprp,
+                       0);
+    };
+    quint64 dataSize = 0;
+    for (const Item& item : items) dataSize += quint64(item.data.size());
+    const quint64 start = quint64(ftyp.size() + meta(0).size()) + 8;
+    if (start + dataSize > 0xFFFFFFFF) return false;
+    QByteArray head = ftyp + meta(start);
+    Put(head, dataSize + 8, 4);
+    head.append("mdat");
+
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(head) != head.size()) return false;
+    for (const Item& item : items)
+        if (file.write(item.data) != item.data.size()) return false;
+    return file.flush();
 }
 
 double MeanDifference(const QImage& a, const QImage& b)

@@ -25,6 +25,10 @@ enum class HeifCodec { Hevc, Av1 };
 // write one; false when libheif cannot.
 bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int quality = 90);
 
+// Writes `image` as a phone writes a large HEIC: a grid of `tile` x `tile`
+// HEVC tiles composed by a 'grid' item, with a thumbnail; false when libheif cannot.
+bool WriteHeifGrid(const QImage& image, const QString& path, int tile = 512, int quality = 50);
+
 // The mean absolute difference of two pictures of one size, 0..1.
 double MeanDifference(const QImage& a, const QImage& b);
 
