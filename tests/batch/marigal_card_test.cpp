@@ -425,46 +425,58 @@ TEST_F(MarigalCard, AMessageTooLongForADesignFailsItsCardAndWritesNone)
     EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files | QDir::Hidden), QStringList{"short.doc"});
 }
 
-TEST_F(MarigalCard, PhotosOfEveryKindMakeCardsATaggedOneUprightAndSharpADamagedOneNone)
+TEST_F(MarigalCard, PhotosOfEveryKindMakeCardsTaggedOnesUprightAndSharpADamagedOneNone)
 {
-    // A phone's portrait shot: the scene stored turned, with orientation 6.
-    const QImage scene = samples::FinePattern(QSize(1200, 900));
-    QByteArray stored;
-    {
+    // A phone's portrait shot is the scene stored turned, with orientation 6,
+    // at a phone's 12 megapixels; 3 is upside down, 8 the other quarter turn,
+    // 5 turned and mirrored.
+    const auto sceneFor = [](int tag) { return samples::FinePattern(tag == 6 ? QSize(4032, 3024) : QSize(1200, 900)); };
+    const int tags[] = {6, 3, 8, 5};
+    for (const int tag : tags) {
+        QByteArray stored;
         QBuffer buffer(&stored);
         buffer.open(QIODevice::WriteOnly);
-        samples::StoredFor(scene, 6).save(&buffer, "JPG", 95);
+        samples::StoredFor(sceneFor(tag), tag).save(&buffer, "JPG", 95);
+        test::WriteFile(dir.filePath(QStringLiteral("twin%1.jpg").arg(tag)), stored);
+        test::WriteFile(dir.filePath(QStringLiteral("phone%1.jpg").arg(tag)), samples::WithOrientation(stored, tag));
     }
-    test::WriteFile(dir.filePath("twin.jpg"), stored);
-    test::WriteFile(dir.filePath("phone.jpg"), samples::WithOrientation(stored, 6));
     const QImage small = samples::FinePattern(QSize(480, 360), 16);
     ASSERT_TRUE(samples::WriteHeif(small, dir.filePath("iphone.heic"), samples::HeifCodec::Hevc));
     ASSERT_TRUE(samples::WriteHeif(small, dir.filePath("web.avif"), samples::HeifCodec::Av1));
     small.save(dir.filePath("chat.webp"), "WEBP", 90);
     small.save(dir.filePath("scan.tif"), "TIFF");
-    test::WriteFile(dir.filePath("cut.jpg"), stored.left(stored.size() * 2 / 5));
+    const QByteArray whole = test::ReadFile(dir.filePath("twin6.jpg"));
+    test::WriteFile(dir.filePath("cut.jpg"), whole.left(whole.size() * 2 / 5));
     QString list = "design,message,photo,output\n";
-    for (const char* name : {"phone.jpg", "iphone.heic", "web.avif", "chat.webp", "scan.tif", "cut.jpg"})
+    for (const char* name : {"phone6.jpg", "phone3.jpg", "phone8.jpg", "phone5.jpg", "iphone.heic", "web.avif",
+                             "chat.webp", "scan.tif", "cut.jpg"})
         list += QStringLiteral("Hearts,Ann,%1,cards/%1.doc\n").arg(name);
     test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
     QDir(dir.path()).mkdir("cards");
     const Ran r = run({"--batch", "list.csv", "--jobs", "2"});
     EXPECT_EQ(r.status, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(QRegularExpression("row 7: The picture is damaged \\(cut short or corrupt\\): \\S*cut.jpg\n")))
+    EXPECT_TRUE(r.out.contains(QRegularExpression("row 10: The picture is damaged \\(cut short or corrupt\\): \\S*cut.jpg\n")))
         << r.out.toStdString();
-    EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files).size(), 5);
+    EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files).size(), 8);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("cards/cut.jpg.doc")));
 
-    // The card holds the photo at its full size, upright, as sharp as its untagged twin turned by hand.
+    // Each card holds its photo at its full size, upright, as sharp as its
+    // untagged twin turned by hand.
     auto session = engine::lo::OfficeSession::start({});
-    std::vector<QImage> pictures;
-    {
-        docbuild::DocReader card(*session, dir.filePath("cards/phone.jpg.doc"));
-        pictures = card.pictures();
+    for (const int tag : tags) {
+        SCOPED_TRACE(tag);
+        std::vector<QImage> pictures;
+        {
+            docbuild::DocReader card(*session, dir.filePath(QStringLiteral("cards/phone%1.jpg.doc").arg(tag)));
+            pictures = card.pictures();
+        }
+        const QSize size = sceneFor(tag).size();
+        const auto embedded =
+            std::find_if(pictures.begin(), pictures.end(), [&](const QImage& p) { return p.size() == size; });
+        ASSERT_NE(embedded, pictures.end()) << "no picture of " << size.width() << " x " << size.height();
+        const QImage twin(dir.filePath(QStringLiteral("twin%1.jpg").arg(tag)));
+        EXPECT_LT(samples::MeanDifference(*embedded, Upright(twin, tag)), 0.02);
     }
     session->quit();
-    const auto embedded = std::find_if(pictures.begin(), pictures.end(), [&](const QImage& p) { return p.size() == scene.size(); });
-    ASSERT_NE(embedded, pictures.end()) << "no picture of " << scene.width() << " x " << scene.height();
-    EXPECT_LT(samples::MeanDifference(*embedded, Upright(QImage(dir.filePath("twin.jpg")), 6)), 0.02);
     expectNothingLeft(-1);
 }

@@ -10,6 +10,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -72,7 +73,16 @@ TEST(PhotoPrep, APictureAWordDocumentHoldsAsItIsGoesAsTheUsersOwnFile)
     QImage clear(80, 60, QImage::Format_ARGB32);
     clear.fill(QColor(10, 200, 30, 120));
     const QImage photo = samples::FinePattern(QSize(80, 60));
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        ASSERT_TRUE(writer.write(photo));
+    }
     const QString files[] = {
+        test::WriteFile(dir.filePath("progressive.jpg"), progressive),
         test::WriteFile(dir.filePath("a.jpg"), Encoded(photo, "JPG")),
         test::WriteFile(dir.filePath("b.png"), Encoded(clear, "PNG")),
         test::WriteFile(dir.filePath("c.png"), Encoded(photo.convertToFormat(QImage::Format_RGBX64), "PNG")),
