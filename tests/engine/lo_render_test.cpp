@@ -159,11 +159,10 @@ protected:
                 factory->createInstance("com.sun.star.drawing.RectangleShape"), uno::UNO_QUERY_THROW);
             shape->setSize(css::awt::Size(hmm(w), hmm(h)));
             const uno::Reference<XPropertySet> props(shape, uno::UNO_QUERY_THROW);
+            // Placed before it is inserted: set afterwards, a position was
+            // now and then lost when the next shape went in.
             set(props, "AnchorType", uno::Any(css::text::TextContentAnchorType_AT_PAGE));
             set(props, "AnchorPageNo", uno::Any(sal_Int16(pageNo)));
-            const auto text = uno::Reference<css::text::XTextDocument>(document_, uno::UNO_QUERY_THROW)->getText();
-            text->insertTextContent(text->getStart(),
-                                    uno::Reference<css::text::XTextContent>(shape, uno::UNO_QUERY_THROW), false);
             set(props, "HoriOrient", uno::Any(css::text::HoriOrientation::NONE));
             set(props, "HoriOrientRelation", uno::Any(css::text::RelOrientation::PAGE_FRAME));
             set(props, "HoriOrientPosition", uno::Any(hmm(x)));
@@ -172,6 +171,9 @@ protected:
             set(props, "VertOrientPosition", uno::Any(hmm(y)));
             set(props, "FillColor", uno::Any(rgb));
             set(props, "LineStyle", uno::Any(css::drawing::LineStyle_NONE));
+            const auto text = uno::Reference<css::text::XTextDocument>(document_, uno::UNO_QUERY_THROW)->getText();
+            text->insertTextContent(text->getStart(),
+                                    uno::Reference<css::text::XTextContent>(shape, uno::UNO_QUERY_THROW), false);
         });
     }
 
