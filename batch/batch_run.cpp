@@ -4,11 +4,14 @@
 
 #include <QDir>
 
+#include <csignal>
+#include <pthread.h>
+
 namespace marigal::batch {
 
 BatchRun::BatchRun(engine::Backend& backend, const std::vector<CardOrder>& cards, int jobs, bool force,
-                   std::function<void()> abortOffices)
-    : backend_(backend), cards_(cards), force_(force), abortOffices_(std::move(abortOffices))
+                   std::function<void()> abortOffices, QString parts)
+    : backend_(backend), cards_(cards), force_(force), abortOffices_(std::move(abortOffices)), parts_(std::move(parts))
 {
     for (size_t i = 0; i < cards_.size(); ++i) pending_.push_back(i);
     const int n = std::max(1, std::min(jobs, int(cards_.size())));
@@ -56,8 +59,31 @@ void BatchRun::report(const CardOrder& card, const CardOutcome& outcome, bool co
     changed_.notify_all();
 }
 
+namespace {
+
+void quitOffice(engine::Object& word)
+{
+    if (!word) return;
+    try {
+        word.call(u"Quit");
+    } catch (const std::exception&) {
+        // Gone already; its session cleans up after it.
+    }
+    word.release();
+}
+
+}  // namespace
+
 void BatchRun::job(int, const QString& work)
 {
+    // Signals are the watching thread's to take: on a job's thread one would
+    // cut an office's call short and pass for the office lost. The offices
+    // and helpers this thread starts inherit the mask.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&blocked, sig);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+
     // A working folder and an office of its own.
     QDir().mkpath(work);
     engine::Object word;
@@ -75,7 +101,12 @@ void BatchRun::job(int, const QString& work)
     };
     if (!stopping_) startOffice();
     std::unique_ptr<CardMaker> maker;
-    if (word) maker = std::make_unique<CardMaker>(word, work);
+    const auto newMaker = [&] {
+        maker = std::make_unique<CardMaker>(word, work);
+        if (!parts_.isEmpty()) maker->keepPdfsIn(parts_);
+    };
+    if (word) newMaker();
+    int sinceStart = 0;
 
     while (word && !stopping_) {
         size_t next = 0;
@@ -86,14 +117,16 @@ void BatchRun::job(int, const QString& work)
             pending_.pop_front();
         }
         const CardOrder& card = cards_[next];
-        CardOutcome outcome = maker->make(card, force_);
+        // No card is begun after a stop.
+        CardOutcome outcome = stopping_ ? CardOutcome{} : maker->make(card, force_);
         if (outcome.officeLost && !stopping_) {
             // Another office for it, and one more try.
             word.release();
             maker.reset();
             if (const QString again = startOffice(); again.isEmpty()) {
-                maker = std::make_unique<CardMaker>(word, work);
-                outcome = maker->make(card, force_);
+                newMaker();
+                sinceStart = 0;
+                outcome = stopping_ ? CardOutcome{} : maker->make(card, force_);
             } else {
                 outcome = {false, again, true};
             }
@@ -103,15 +136,17 @@ void BatchRun::job(int, const QString& work)
             break;
         }
         report(card, outcome, true);
-    }
-    if (word) {
-        try {
-            word.call(u"Quit");
-        } catch (const std::exception&) {
-            // Gone already; its session cleans up after it.
+        // An office grows with the cards it has made: a fresh one now and
+        // then keeps a long list's memory where its first card left it.
+        if (++sinceStart >= kCardsPerOffice && !stopping_) {
+            quitOffice(word);
+            maker.reset();
+            sinceStart = 0;
+            if (!startOffice().isEmpty()) break;
+            newMaker();
         }
-        word.release();
     }
+    quitOffice(word);
     maker.reset();
     std::unique_lock lock(mutex_);
     // The last job to end, offices having run but none able to go on: what

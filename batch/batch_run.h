@@ -29,9 +29,13 @@ struct CardEvent {
 
 class BatchRun {
 public:
+    // Cards one office makes before a fresh one takes over.
+    static constexpr int kCardsPerOffice = 200;
+
     // `abortOffices` kills every office the backend started (from any thread).
+    // `parts`: where each made card's PDF is kept for a combined one; empty: not kept.
     BatchRun(engine::Backend& backend, const std::vector<CardOrder>& cards, int jobs, bool force,
-             std::function<void()> abortOffices);
+             std::function<void()> abortOffices, QString parts = QString());
     ~BatchRun();  // stops and waits
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
@@ -59,6 +63,7 @@ private:
     const std::vector<CardOrder>& cards_;
     bool force_;
     std::function<void()> abortOffices_;
+    QString parts_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <sys/stat.h>
+
 namespace marigal::batch {
 
 namespace {
@@ -19,36 +21,68 @@ QString Absolute(const QDir& base, const QString& path)
 
 }  // namespace
 
-std::vector<CardOrder> ReadCardList(const QString& path, int dpi)
+bool IsSpreadsheet(const QString& path)
 {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        throw UsageError(QStringLiteral("cannot read the list %1").arg(path));
-    std::vector<CsvRecord> records;
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(512);
+    if (head.startsWith("PK\x03\x04") || head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return true;
+    return head.startsWith("<?xml") && head.contains("office:document");
+}
+
+namespace {
+
+std::vector<TableRow> CsvRows(const QString& path, const ListOptions& options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw UsageError(QStringLiteral("cannot read the list %1").arg(path));
     try {
-        records = ParseCsv(file.readAll());
+        const QString text = DecodeCsv(file.readAll(), options.encoding);
+        const QChar delimiter = options.delimiter.isNull() ? FindDelimiter(text) : options.delimiter;
+        std::vector<TableRow> rows;
+        for (CsvRecord& r : ParseCsv(text, delimiter)) rows.push_back({r.line, std::move(r.fields)});
+        return rows;
     } catch (const CsvError& e) {
         throw UsageError(QStringLiteral("%1: %2").arg(path, QString::fromStdString(e.what())));
     }
-    if (records.empty()) throw UsageError(QStringLiteral("%1: no header row").arg(path));
+}
+
+}  // namespace
+
+std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOptions& options)
+{
+    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable())
+        throw UsageError(QStringLiteral("cannot read the list %1").arg(path));
+    std::vector<TableRow> rows;
+    if (IsSpreadsheet(path)) {
+        if (!options.readSheet) throw UsageError(QStringLiteral("%1: not a spreadsheet Marigal can read").arg(path));
+        try {
+            rows = options.readSheet(path, options.sheet);
+        } catch (const std::runtime_error& e) {
+            throw UsageError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(e.what())));
+        }
+    } else {
+        rows = CsvRows(path, options);
+    }
+    if (rows.empty()) throw UsageError(QStringLiteral("%1: no header row").arg(path));
 
     QHash<QString, int> column;
-    const QStringList& header = records.front().fields;
+    const QStringList& header = rows.front().cells;
     for (int i = 0; i < header.size(); ++i) column.insert(header[i].trimmed().toLower(), i);
     for (const char* required : {"design", "message", "photo", "output"})
         if (!column.contains(QLatin1String(required)))
             throw UsageError(QStringLiteral("%1: no column \"%2\" in its header").arg(path, QLatin1String(required)));
-    const auto field = [&](const CsvRecord& r, const char* name) {
+    const auto field = [&](const TableRow& r, const char* name) {
         const int i = column.value(QLatin1String(name), -1);
-        return i >= 0 && i < r.fields.size() ? r.fields[i] : QString();
+        return i >= 0 && i < r.cells.size() ? r.cells[i] : QString();
     };
 
     const QDir base = QFileInfo(path).absoluteDir();
     std::vector<CardOrder> cards;
-    for (size_t i = 1; i < records.size(); ++i) {
-        const CsvRecord& r = records[i];
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const TableRow& r = rows[i];
         CardOrder card;
-        card.row = int(i) + 1;
+        card.row = r.row;
         card.design = DesignNamed(field(r, "design"));
         card.message = MessageLines(field(r, "message"));
         card.photo = Absolute(base, field(r, "photo").trimmed());
@@ -62,6 +96,7 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi)
             card.problem = QStringLiteral("no output file named");
         cards.push_back(card);
     }
+    if (cards.empty()) throw UsageError(QStringLiteral("no cards in %1").arg(QFileInfo(path).fileName()));
     RefuseSharedOutputs(cards);
     return cards;
 }
@@ -75,18 +110,41 @@ QString MessageLines(const QString& text)
     return lines;
 }
 
+// Its folder (its device and inode, so that a folder reached through a link
+// is the same folder) and its name; a link to a file is the file it names.
+// The path itself while its folder is not there.
+QString OutputKey(const QString& path)
+{
+    QFileInfo info(path);
+    if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
+    struct stat st {};
+    if (::stat(QFile::encodeName(info.absolutePath()).constData(), &st) != 0) return QDir::cleanPath(path);
+    return QStringLiteral("%1:%2/%3").arg(st.st_dev).arg(st.st_ino).arg(info.fileName());
+}
+
+std::vector<CardOrder> Shard(const std::vector<CardOrder>& cards, int k, int n)
+{
+    std::vector<CardOrder> mine;
+    for (size_t i = 0; i < cards.size(); ++i)
+        if (int(i % size_t(n)) == k - 1) mine.push_back(cards[i]);
+    return mine;
+}
+
 void RefuseSharedOutputs(const std::vector<CardOrder>& cards)
 {
     QHash<QString, int> writer;  // file -> the row that writes it
     for (const CardOrder& card : cards) {
         for (const QString& file : {card.output, card.picture, card.pdf}) {
             if (file.isEmpty()) continue;
-            const auto it = writer.constFind(file);
-            if (it != writer.constEnd())
+            const QString key = OutputKey(file);
+            const auto it = writer.constFind(key);
+            if (it != writer.constEnd()) {
+                if (card.row == 0) throw UsageError(QStringLiteral("%1 is named for two of the card's files").arg(file));
                 throw UsageError(it.value() == card.row
                                      ? QStringLiteral("row %1 writes %2 twice").arg(card.row).arg(file)
                                      : QStringLiteral("rows %1 and %2 both write %3").arg(it.value()).arg(card.row).arg(file));
-            writer.insert(file, card.row);
+            }
+            writer.insert(key, card.row);
         }
     }
 }

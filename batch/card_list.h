@@ -4,7 +4,9 @@
 // told here.
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -18,7 +20,7 @@ public:
 };
 
 struct CardOrder {
-    int row = 0;          // the list's row (its header is row 1); 0 for the one card
+    int row = 0;          // the CSV's line or the sheet's row, as the user sees it; 0 for the one card
     int design = -1;      // -1: `problem` says why
     QString message;
     QString photo;        // empty: the design's own picture
@@ -31,18 +33,50 @@ struct CardOrder {
     QString problem;
 };
 
-// The rows of a CSV list. Its header names the columns design, message,
-// photo, output and optionally picture and pdf (in any order, any case);
-// relative paths are taken from the list's folder. Raises UsageError for a
-// list that cannot be read, a missing column, or two rows writing the same
-// file.
-std::vector<CardOrder> ReadCardList(const QString& path, int dpi);
+// One row of a table, its cells as they show, numbered as the user sees it.
+struct TableRow {
+    int row = 0;
+    QStringList cells;
+};
+
+// How a list is read: the CSV's separator and encoding when not told by the
+// file itself, the sheet of a spreadsheet (its first when empty), and what
+// reads a spreadsheet's rows (leaving out those that are all empty; raises
+// std::runtime_error with its reason).
+struct ListOptions {
+    QChar delimiter;
+    QString encoding;
+    QString sheet;
+    std::function<std::vector<TableRow>(const QString& path, const QString& sheet)> readSheet;
+};
+
+// True when the file is a spreadsheet (by its content: an Office Open XML
+// or OpenDocument package, an Excel 97 file, a flat OpenDocument file), not
+// a CSV text.
+bool IsSpreadsheet(const QString& path);
+
+// The rows of a list, a CSV file or a spreadsheet. Its first row that is not
+// empty is the header; it names the columns design, message, photo, output
+// and optionally picture and pdf (in any order, any case); rows of empty
+// cells are left out; relative paths are taken from the list's folder.
+// Raises UsageError for a list that cannot be read, a missing column, a list
+// without cards, or two rows writing the same file.
+std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOptions& options = {});
 
 // A message's line breaks as they come (CR LF, LF or CR) as the line break
 // of a Word document (a vertical tab), which the composition keeps.
 QString MessageLines(const QString& text);
 
-// Raises UsageError when two orders write the same file.
+// Raises UsageError when two orders write the same file, however they name
+// it (a folder reached through a link, a link to a file).
 void RefuseSharedOutputs(const std::vector<CardOrder>& cards);
+
+// What a path will name as a file, to tell two names of one file apart
+// from two files.
+QString OutputKey(const QString& path);
+
+// The cards that fall to shard `k` of `n` (1 <= k <= n): the one at place i
+// in the list (the first card being 1) falls to shard ((i - 1) mod n) + 1.
+std::vector<CardOrder> Shard(const std::vector<CardOrder>& cards, int k, int n);
 
 }  // namespace marigal::batch

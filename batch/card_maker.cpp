@@ -110,7 +110,7 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
     Steps s(strict, QStringLiteral("Card"), QStringLiteral("Make"));
     const QString stem = work_ + QStringLiteral("/card%1").arg(made_++);
     const QString doc = stem + QStringLiteral(".doc"), pdf = stem + QStringLiteral(".pdf");
-    const bool wantPdf = !card.pdf.isEmpty() || !card.picture.isEmpty();
+    const bool wantPdf = !card.pdf.isEmpty() || !card.picture.isEmpty() || !parts_.isEmpty();
     Object document;
     s(142, [&] { document = OpenTemplate(word_, templateFor(card.design)); });
     if (strict.first.isEmpty()) {
@@ -135,36 +135,41 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         return {false, strict.first, OfficeGone(strict.first)};
     }
 
-    // Into place, all or none.
-    std::vector<QString> placed;
+    // Into place, all or none: every file written first beside its target,
+    // then all put in place; a card that fails leaves what was there.
+    StagedFiles staged;
     QString current;
-    const auto place = [&](const QByteArray& bytes, const QString& target) {
+    const auto stage = [&](const QByteArray& bytes, const QString& target) {
         current = target;
-        if (force) WriteBytesToFile(bytes, target);
-        else WriteNewFile(bytes, target);
-        placed.push_back(target);
+        staged.add(bytes, target, force);
     };
     try {
-        place(ReadWhole(doc), card.output);
-        if (!card.pdf.isEmpty()) place(ReadWhole(pdf), card.pdf);
+        stage(ReadWhole(doc), card.output);
+        if (!card.pdf.isEmpty()) stage(ReadWhole(pdf), card.pdf);
         if (!card.picture.isEmpty()) {
             QByteArray png;
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
             if (!QImageWriter(&buffer, "png").write(engine::RenderPdf(pdf, card.dpi)))
                 throw AppError(apperr::kInvalidPicture);
-            place(png, card.picture);
+            stage(png, card.picture);
         }
+        current.clear();
+        staged.commit(force);
     } catch (const std::exception& e) {
-        for (const QString& target : placed) RemoveFile(target);
         RemoveFile(doc);
         RemoveFile(pdf);
         const QString why = QString::fromUtf8(e.what());
         return {false, current.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, current), false};
     }
     RemoveFile(doc);
+    QString part;
+    if (!parts_.isEmpty()) {
+        part = parts_ + QStringLiteral("/row-%1.pdf").arg(card.row);
+        if (!QFile::rename(pdf, part)) part.clear();
+    }
     RemoveFile(pdf);
-    return {true, QString(), false};
+    return {true, QString(), false, part};
 }
 
 }  // namespace marigal::batch

@@ -15,6 +15,7 @@ struct CardOutcome {
     bool made = false;
     QString error;            // why not
     bool officeLost = false;  // the office died or hung: another may do it
+    QString part;             // the card's PDF, kept for a combined one
 };
 
 class CardMaker {
@@ -27,12 +28,16 @@ public:
     // that is there unless `force`.
     CardOutcome make(const CardOrder& card, bool force);
 
+    // Keeps each card's PDF in `folder` (as row-N.pdf), for a combined one.
+    void keepPdfsIn(const QString& folder) { parts_ = folder; }
+
 private:
     QString templateFor(int design);
 
     engine::Object word_;
     QString work_;
     QSet<int> written_;  // designs whose template is in the work folder
+    QString parts_;
     int made_ = 0;
 };
 

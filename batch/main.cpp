@@ -3,15 +3,18 @@
 #include "batch_run.h"
 #include "card_list.h"
 #include "catalogue.h"
+#include "combined_pdf.h"
 #include "files.h"
 #include "lo_backend.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <atomic>
+#include <map>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -27,7 +30,9 @@ namespace {
 const char kHelp[] =
     "Usage: marigal-card --design D --message TEXT [--photo FILE] --output CARD.doc\n"
     "                    [--picture CARD.png [--dpi N]] [--pdf CARD.pdf] [--force]\n"
-    "       marigal-card --batch LIST.csv [--jobs N] [--dpi N] [--force]\n"
+    "       marigal-card --batch LIST [--sheet NAME] [--delimiter C] [--encoding E]\n"
+    "                    [--jobs N] [--dpi N] [--combined CARDS.pdf] [--shard K/N]\n"
+    "                    [--force]\n"
     "\n"
     "Makes photo greeting cards as Word 97-2003 documents with the designs of\n"
     "Marigal, without its window: one card, or one for each row of a list.\n"
@@ -40,23 +45,39 @@ const char kHelp[] =
     "  --output FILE   the card (.doc)\n"
     "  --picture FILE  also a picture of its pages (.png), at --dpi (150)\n"
     "  --pdf FILE      also a PDF for printing\n"
-    "  --batch FILE    a CSV list with the columns design, message, photo,\n"
-    "                  output and optionally picture and pdf; paths are taken\n"
-    "                  from the list's folder\n"
+    "  --batch FILE    a list with the columns design, message, photo, output\n"
+    "                  and optionally picture and pdf: a CSV file (its\n"
+    "                  separator and UTF-8 or UTF-16 found by itself) or a\n"
+    "                  spreadsheet (.xlsx, .xls, .ods); paths are taken from\n"
+    "                  the list's folder\n"
+    "  --sheet NAME    the spreadsheet's sheet (its first)\n"
+    "  --delimiter C   the CSV's separator: , ; | or tab (found from its header)\n"
+    "  --encoding E    the CSV's encoding when not UTF-8, e.g. windows-1252\n"
+    "  --combined FILE also every card made, in the list's order, in one PDF\n"
+    "  --shard K/N     only the cards that fall to shard K of N: the list's\n"
+    "                  I-th card (from 1) falls to shard ((I - 1) mod N) + 1\n"
     "  --jobs N        cards made side by side, each with an office of its own\n"
     "                  (the number of cores, at most 4)\n"
     "  --force         replace files that are there; otherwise a card whose\n"
     "                  output exists is not made\n"
     "  -h, --help      this help;  --version  the version\n"
     "\n"
+    "Ctrl+C (or SIGTERM, SIGHUP) stops: no card is begun, the cards being made\n"
+    "are given up; a second one ends the program at once.\n"
     "Exit status: 0 every card made, 1 some not, 2 a usage error, 3 no office\n"
-    "could be started, 130/143 stopped by SIGINT/SIGTERM. See marigal-card(1).\n";
+    "could be started, 130/143/129 stopped by SIGINT/SIGTERM/SIGHUP.\n"
+    "See marigal-card(1).\n";
 
 std::atomic<int> signalled{0};
 
+// The first signal stops the run (the watching loop sees it); a second one
+// ends the program at once, its offices with it.
 void Stop(int sig)
 {
-    signalled = sig;
+    if (signalled.exchange(sig) != 0) {
+        engine::KillAllOfficesNow();
+        ::_exit(128 + sig);
+    }
 }
 
 [[noreturn]] void Usage(const QString& text)
@@ -66,7 +87,9 @@ void Stop(int sig)
 }
 
 struct Options {
-    QString design, message, photo, output, picture, pdf, batch;
+    QString design, message, photo, output, picture, pdf, batch, sheet, encoding, combined;
+    int shard = 1, shards = 1;
+    QChar delimiter;
     bool haveDesign = false, haveMessage = false;
     int dpi = 150;
     int jobs = 0;
@@ -84,8 +107,9 @@ int Number(const QString& option, const QString& value, int low, int high)
 Options Read(const QStringList& args)
 {
     Options o;
-    static const QStringList kValued{"--design", "--message", "--photo", "--output", "--picture",
-                                     "--pdf",    "--dpi",     "--batch", "--jobs"};
+    static const QStringList kValued{"--design", "--message", "--photo", "--output",    "--picture", "--pdf",
+                                     "--dpi",    "--batch",   "--jobs",  "--delimiter", "--encoding", "--sheet",
+                                     "--combined", "--shard"};
     for (int i = 1; i < args.size(); ++i) {
         QString name = args[i], value;
         if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
@@ -112,20 +136,48 @@ Options Read(const QStringList& args)
         else if (name == QLatin1String("--dpi")) o.dpi = Number(name, value, 10, 1200);
         else if (name == QLatin1String("--batch")) o.batch = value;
         else if (name == QLatin1String("--jobs")) o.jobs = Number(name, value, 1, 16);
+        else if (name == QLatin1String("--sheet")) o.sheet = value;
+        else if (name == QLatin1String("--combined")) o.combined = value;
+        else if (name == QLatin1String("--shard")) {
+            bool okK = false, okN = false;
+            o.shard = value.section(QLatin1Char('/'), 0, 0).toInt(&okK);
+            o.shards = value.section(QLatin1Char('/'), 1, 1).toInt(&okN);
+            if (!okK || !okN || o.shards < 1 || o.shard < 1 || o.shard > o.shards || value.count(QLatin1Char('/')) != 1)
+                Usage(QStringLiteral("--shard wants K/N, 1 <= K <= N"));
+        }
+        else if (name == QLatin1String("--encoding")) o.encoding = value;
+        else if (name == QLatin1String("--delimiter")) {
+            const QString c = value == QLatin1String("tab") || value == QLatin1String("\\t") ? QStringLiteral("\t") : value;
+            if (c.size() != 1 || !QStringLiteral(",;|\t").contains(c))
+                Usage(QStringLiteral("--delimiter wants one of , ; | tab"));
+            o.delimiter = c.front();
+        }
         else if (name.startsWith(QLatin1Char('-'))) Usage(QStringLiteral("unknown option '%1'").arg(name));
         else Usage(QStringLiteral("unexpected argument '%1'").arg(name));
     }
     return o;
 }
 
-std::vector<CardOrder> Orders(const Options& o)
+std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions& office)
 {
     if (!o.batch.isEmpty()) {
         if (o.haveDesign || o.haveMessage || !o.photo.isEmpty() || !o.output.isEmpty() || !o.picture.isEmpty() ||
             !o.pdf.isEmpty())
             Usage(QStringLiteral("--batch takes its cards from the list, not from --design, --message, ..."));
-        return ReadCardList(o.batch, o.dpi);
+        ListOptions list;
+        list.delimiter = o.delimiter;
+        list.encoding = o.encoding;
+        list.sheet = o.sheet;
+        // A spreadsheet is read by an office of its own, ended before the cards' offices start.
+        list.readSheet = [&office](const QString& path, const QString& sheet) {
+            std::vector<TableRow> rows;
+            for (auto& [row, cells] : engine::ReadSpreadsheet(office, path, sheet)) rows.push_back({row, std::move(cells)});
+            return rows;
+        };
+        return ReadCardList(o.batch, o.dpi, list);
     }
+    if (!o.sheet.isEmpty() || !o.encoding.isEmpty() || !o.delimiter.isNull() || !o.combined.isEmpty() || o.shards > 1)
+        Usage(QStringLiteral("--sheet, --delimiter, --encoding, --combined and --shard are for a --batch list"));
     if (!o.haveDesign || !o.haveMessage || o.output.isEmpty())
         Usage(QStringLiteral("a card wants --design, --message and --output (or --batch LIST.csv)"));
     CardOrder card;
@@ -140,6 +192,48 @@ std::vector<CardOrder> Orders(const Options& o)
     card.dpi = o.dpi;
     RefuseSharedOutputs({card});
     return {card};
+}
+
+// The combined PDF is a file like the cards': not one of theirs, and not
+// replaced without --force.
+void RefuseCombinedTarget(const Options& o, const std::vector<CardOrder>& cards)
+{
+    const QString key = OutputKey(o.combined);
+    for (const CardOrder& card : cards)
+        for (const QString& file : {card.output, card.picture, card.pdf})
+            if (!file.isEmpty() && OutputKey(file) == key)
+                throw UsageError(QStringLiteral("row %1 writes %2, the combined PDF").arg(card.row).arg(o.combined));
+    if (!o.force && QFileInfo::exists(o.combined))
+        throw UsageError(QStringLiteral("%1 is there already (--force replaces it)").arg(o.combined));
+}
+
+// Every made card's PDF, in the list's order, into one; the cards left out named.
+bool WriteCombined(const Options& o, const std::vector<CardOrder>& cards,
+                   const std::map<const CardOrder*, QString>& made)
+{
+    std::vector<QString> parts;
+    QStringList left;
+    for (const CardOrder& card : cards) {
+        const auto it = made.find(&card);
+        if (it != made.end()) parts.push_back(it->second);
+        else left << QStringLiteral("row %1").arg(card.row);
+    }
+    if (parts.empty()) {
+        std::printf("%s: not written, no card was made\n", qPrintable(o.combined));
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        const int pages = CombinePdfs(parts, QFileInfo(o.combined).absoluteFilePath(), o.force);
+        std::printf("%s: %zu cards, %d pages in %.1f s%s\n", qPrintable(o.combined), parts.size(), pages,
+                    clock.elapsed() / 1000.0,
+                    left.isEmpty() ? "" : qPrintable(QStringLiteral("; left out: ") + left.join(QStringLiteral(", "))));
+    } catch (const std::exception& e) {
+        std::printf("%s: not written: %s\n", qPrintable(o.combined), e.what());
+        return false;
+    }
+    return true;
 }
 
 QString Where(const CardOrder& card)
@@ -173,21 +267,11 @@ int main(int argc, char* argv[])
     // (QT_LOGGING_RULES wins).
     QLoggingCategory::setFilterRules(QStringLiteral("marigal.office.warning=false\nmarigal.errors.warning=false"));
     Options options;
-    std::vector<CardOrder> cards;
     try {
         options = Read(QCoreApplication::arguments());
-        cards = Orders(options);
     } catch (const UsageError& e) {
         Usage(e.text());
     }
-    const bool list = !options.batch.isEmpty();
-    int jobs = options.jobs;
-    if (jobs == 0) jobs = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
-
-    struct sigaction stop {};
-    stop.sa_handler = Stop;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &stop, nullptr);
-
     engine::LibreOfficeOptions office;
     try {
         // The working folder of this run (made now, which also clears what
@@ -198,19 +282,53 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "marigal-card: no working folder can be made: %s\n", e.what());
         return 3;
     }
+    std::vector<CardOrder> cards;
+    try {
+        cards = Orders(options, office);
+        if (!options.combined.isEmpty()) RefuseCombinedTarget(options, cards);
+    } catch (const UsageError& e) {
+        RemoveRunFolders();
+        Usage(e.text());
+    }
+    if (options.shards > 1) {
+        cards = Shard(cards, options.shard, options.shards);
+        if (cards.empty()) {
+            std::printf("shard %d/%d: no cards of %s fall to it\n", options.shard, options.shards,
+                        qPrintable(QFileInfo(options.batch).fileName()));
+            RemoveRunFolders();
+            return 0;
+        }
+    }
+    const bool list = !options.batch.isEmpty();
+    int jobs = options.jobs;
+    if (jobs == 0) jobs = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+
+    struct sigaction stop {};
+    stop.sa_handler = Stop;
+    stop.sa_flags = SA_RESTART;  // a read or a wait it falls into goes on
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &stop, nullptr);
+
     int status = 0;
     {
         engine::LibreOfficeBackend backend(office);
         QElapsedTimer clock;
         clock.start();
         const bool terminal = list && ::isatty(STDERR_FILENO);
-        BatchRun run(backend, cards, jobs, options.force, [&backend] { backend.abortAll(); });
+        // Each made card's PDF kept for the combined one, in the run's own folder.
+        QString parts;
+        if (!options.combined.isEmpty()) {
+            parts = WorkPath(QStringLiteral("combined"));
+            QDir().mkpath(parts);
+        }
+        std::map<const CardOrder*, QString> made;  // the cards' kept PDFs
+        BatchRun run(backend, cards, jobs, options.force, [&backend] { backend.abortAll(); }, parts);
         bool done = false;
         while (!done) {
             done = run.wait(std::chrono::milliseconds(200));
             if (signalled && !run.stopped()) run.stop();
             for (const CardEvent& e : run.takeEvents()) {
                 if (terminal) std::fputs("\r\033[K", stderr);
+                if (e.outcome.made && !e.outcome.part.isEmpty()) made[e.card] = e.outcome.part;
                 if (!e.outcome.made)
                     std::printf("%s: %s\n", qPrintable(Where(*e.card)), qPrintable(e.outcome.error));
                 else if (list && !terminal)
@@ -233,6 +351,9 @@ int main(int argc, char* argv[])
                         clock.elapsed() / 1000.0);
         }
         if (status == 0) status = run.failed() > 0 || run.made() < run.total() ? 1 : 0;
+        if (!options.combined.isEmpty() && !signalled && status != 3) {
+            if (!WriteCombined(options, cards, made)) status = 1;
+        }
     }  // the offices have ended here
     RemoveRunFolders();
     if (signalled) return 128 + signalled;

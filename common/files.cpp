@@ -10,6 +10,8 @@
 
 #include <QDirIterator>
 
+#include <vector>
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -78,10 +80,13 @@ mode_t NewFileMode()
 
 namespace {
 
-// Written beside the target and renamed over it (or, not replacing, into its
-// place only while it has none): the file is replaced whole, and a failed
-// write leaves the old file as it was and no part of the new one.
-void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
+// A file written whole beside its target, under a name of its own, and
+// where it is to go (a link is written through, as to the file it names).
+struct Staged {
+    QByteArray temp, target;
+};
+
+Staged WriteBeside(const QByteArray& bytes, const QString& path, bool replace)
 {
     if (path.isEmpty()) throw AppError(apperr::kFileNotFound);
     QFileInfo info(path);
@@ -89,16 +94,15 @@ void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
     if (info.isDir()) throw AppError(apperr::kPermissionDenied);
     RefuseTooLongName(path);
     if (!replace && info.exists()) throw AppError(apperr::kFileAlreadyExists);
-    // A link is written through, as to the file it names.
     if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
-    const QString target = info.absoluteFilePath();
     // A short name of its own: a name as long as the file system allows
     // leaves no room for anything added to it.
     QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.marigal-XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) throw AppError(WriteFailure(errno));
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     struct stat old {};
-    ::fchmod(fd, ::stat(QFile::encodeName(target).constData(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode());
+    ::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode());
     int error = 0;
     for (qint64 done = 0; done < bytes.size() && !error;) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -106,21 +110,34 @@ void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
         else if (n < 0 && errno != EINTR) error = errno;
     }
     if (::close(fd) != 0 && !error) error = errno;
-    const QByteArray to = QFile::encodeName(target);
-    if (!error && replace && ::rename(temp.constData(), to.constData()) != 0) error = errno;
-    if (!error && !replace) {
-        // Into its place only while there is none: another writer that got
-        // there first keeps its file.
-        if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
-            error = errno;
-            if (error == EINVAL || error == ENOSYS) {  // a file system without it: a link does the same
-                error = ::link(temp.constData(), to.constData()) == 0 ? 0 : errno;
-                if (!error) ::unlink(temp.constData());
-            }
-        }
-    }
     if (error) {
         ::unlink(temp.constData());
+        throw AppError(WriteFailure(error));
+    }
+    return {temp, target};
+}
+
+// Renamed into its place: over the old file, or only while there is none,
+// so that another writer that got there first keeps its file. 0 or errno.
+int PutInPlace(const Staged& file, bool replace)
+{
+    if (replace) return ::rename(file.temp.constData(), file.target.constData()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, file.temp.constData(), AT_FDCWD, file.target.constData(), RENAME_NOREPLACE) == 0) return 0;
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {  // a file system without it: a link does the same
+        error = ::link(file.temp.constData(), file.target.constData()) == 0 ? 0 : errno;
+        if (!error) ::unlink(file.temp.constData());
+    }
+    return error;
+}
+
+// Replaced whole, or not at all: a failed write leaves the old file as it
+// was and no part of the new one.
+void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
+{
+    const Staged file = WriteBeside(bytes, path, replace);
+    if (const int error = PutInPlace(file, replace)) {
+        ::unlink(file.temp.constData());
         throw AppError(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error));
     }
 }
@@ -144,6 +161,55 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
 void WriteNewFile(const QByteArray& bytes, const QString& path)
 {
     WriteWhole(bytes, path, false);
+}
+
+QString TempFileBeside(const QString& target, bool replace)
+{
+    return QFile::decodeName(WriteBeside(QByteArray(), target, replace).temp);
+}
+
+void PutFileInPlace(const QString& temp, const QString& target, bool replace)
+{
+    QFileInfo info(target);
+    if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
+    const Staged file{QFile::encodeName(temp), QFile::encodeName(info.absoluteFilePath())};
+    if (const int error = PutInPlace(file, replace)) {
+        ::unlink(file.temp.constData());
+        throw AppError(QStringLiteral("%1: %2").arg(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error),
+                                                    target));
+    }
+}
+
+struct StagedFiles::Files {
+    std::vector<Staged> files;
+};
+
+StagedFiles::StagedFiles() : files_(std::make_unique<Files>()) {}
+
+StagedFiles::~StagedFiles()
+{
+    for (const Staged& f : files_->files) ::unlink(f.temp.constData());
+}
+
+void StagedFiles::add(const QByteArray& bytes, const QString& target, bool replace)
+{
+    files_->files.push_back(WriteBeside(bytes, target, replace));
+}
+
+void StagedFiles::commit(bool replace)
+{
+    auto& files = files_->files;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const int error = PutInPlace(files[i], replace)) {
+            // Only new files were put in place so far: taken back, the folder is as it was.
+            for (size_t k = 0; k < i; ++k) ::unlink(files[k].target.constData());
+            const QString target = QFile::decodeName(files[i].target);
+            files.erase(files.begin(), files.begin() + qsizetype(i));
+            throw AppError(QStringLiteral("%1: %2").arg(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error),
+                                                        target));
+        }
+    }
+    files.clear();
 }
 
 void RefuseSameFile(const QString& source, const QString& target)
@@ -235,14 +301,21 @@ int LockFolder(const QByteArray& path)
 
 // Folders of earlier runs that nobody holds any more: their program was
 // killed or crashed. Nothing else in the working folder is touched.
+const QString kStagingPrefix = QStringLiteral(".marigal-new-");
+
 void RemoveAbandonedRunFolders(const QString& working)
 {
-    QDirIterator it(working, {kRunPrefix + QStringLiteral("*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Also the folders a program was killed while making, before it locked
+    // one: a minute old, nobody is still about to.
+    QDirIterator it(working, {kRunPrefix + QStringLiteral("*"), kStagingPrefix + QStringLiteral("*")},
+                    QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    const time_t aMinuteAgo = ::time(nullptr) - 60;
     while (it.hasNext()) {
         const QString dir = it.next();
         struct stat st {};
         const QByteArray native = QFile::encodeName(dir);
         if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (it.fileName().startsWith(kStagingPrefix) && st.st_mtime > aMinuteAgo) continue;
         const int fd = LockFolder(native);
         if (fd < 0) continue;  // a running program's
         QDir(dir).removeRecursively();
@@ -288,7 +361,7 @@ QString RunFolder()
     RemoveAbandonedRunFolders(working);
     // Made and locked under a name the sweep above never takes, then given
     // its name: no other program can find it unlocked.
-    QByteArray staging = QFile::encodeName(working + QStringLiteral("/.marigal-new-XXXXXX"));
+    QByteArray staging = QFile::encodeName(working + QLatin1Char('/') + kStagingPrefix + QStringLiteral("XXXXXX"));
     if (!::mkdtemp(staging.data())) throw AppError(WriteFailure(errno));
     const int fd = LockFolder(staging);
     const QString path = working + QLatin1Char('/') + kRunPrefix + QFile::decodeName(staging).right(6);

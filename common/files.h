@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 namespace marigal {
 
 // True when the file system can tell the path's time stamp; never raises.
@@ -28,6 +30,37 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 // AppError "File already exists" when there is a file there already, or one
 // appears there meanwhile (another writer's is never replaced).
 void WriteNewFile(const QByteArray& bytes, const QString& path);
+
+// Files written beside their targets under names of their own, and put in
+// place together only when every one is written: when one cannot be, none
+// is, and every file that was there stays as it was.
+class StagedFiles {
+public:
+    StagedFiles();
+    ~StagedFiles();  // removes what was not put in place
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+
+    // Writes `bytes` beside `target`; raises AppError as WriteBytesToFile
+    // ("File already exists" when not to replace a file that is there).
+    void add(const QByteArray& bytes, const QString& target, bool replace);
+    // Puts them in place, over the files there when `replace`; otherwise a
+    // file that appeared meanwhile raises "File already exists: TARGET", and
+    // those already put in place are taken back.
+    void commit(bool replace);
+
+private:
+    struct Files;
+    std::unique_ptr<Files> files_;
+};
+
+// For a writer that writes a file by its name: an empty file of its own
+// beside `target`, to be put in place with PutFileInPlace (raises AppError
+// as WriteBytesToFile).
+QString TempFileBeside(const QString& target, bool replace);
+// Puts `temp` in place of `target`, over a file there when `replace`, else
+// only while there is none; removes `temp` when it cannot. Raises AppError.
+void PutFileInPlace(const QString& temp, const QString& target, bool replace);
 
 // Raises AppError "File name too long: NAME" when the last part of `path`
 // is longer than its folder's file system takes.

@@ -18,9 +18,9 @@ need=(cmake g++ make pkg-config
 # The office: an installed full LibreOffice is used as it is; otherwise the
 # packages without a desktop interface, which are all a headless office needs.
 if dpkg-query -W -f='${Status}' libreoffice-core 2>/dev/null | grep -q 'ok installed'; then
-  need+=(libreoffice-writer libreoffice-draw)
+  need+=(libreoffice-writer libreoffice-draw libreoffice-calc)
 else
-  need+=(libreoffice-writer-nogui libreoffice-draw-nogui)
+  need+=(libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-calc-nogui)
 fi
 
 missing=()

@@ -21,7 +21,7 @@ TEST(Csv, ReadsWhatSpreadsheetsWrite)
                             "\r\n"
                             "\"two\r\nlines\",x,\"\"\n"
                             "last,row,end";
-    const auto records = ParseCsv(text);
+    const auto records = ParseCsv(DecodeCsv(text), u',');
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0].fields, (QStringList{"a", "b", "c"}));
     EXPECT_EQ(records[1].fields, (QStringList{"Dear Ann, hi", "say \"hi\"", ""}));
@@ -31,7 +31,7 @@ TEST(Csv, ReadsWhatSpreadsheetsWrite)
     EXPECT_EQ(records[3].line, 6);
 
     for (const QByteArray bad : {QByteArray("a,\"never ends\nb,c\n"), QByteArray("a,b\"c\n"), QByteArray("\"a\"b,c\n")})
-        EXPECT_THROW(ParseCsv(bad), CsvError) << bad.toStdString();
+        EXPECT_THROW(ParseCsv(DecodeCsv(bad), u','), CsvError) << bad.toStdString();
 }
 
 TEST(CardList, PathsFromTheListsFolderAndRowsNumberedAsInTheSheet)

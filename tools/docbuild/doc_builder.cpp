@@ -255,14 +255,16 @@ Reference<css::text::XTextRange> DocBuilder::pageStart(int page) const
 
 void DocBuilder::place(const Reference<XInterface>& object, const QRect& area, int page, bool inFront)
 {
+    // Placed before it goes into the document: placed after, an object now
+    // and then lost its place (to the page's left edge) when the next one went in.
     setProperty(object, "AnchorType", Any(css::text::TextContentAnchorType_AT_PARAGRAPH));
-    body()->insertTextContent(pageStart(page), Reference<css::text::XTextContent>(object, UNO_QUERY_THROW), false);
     setProperty(object, "HoriOrient", Any(css::text::HoriOrientation::NONE));
     setProperty(object, "HoriOrientRelation", Any(css::text::RelOrientation::PAGE_FRAME));
     setProperty(object, "HoriOrientPosition", Any(sal_Int32(area.x())));
     setProperty(object, "VertOrient", Any(css::text::VertOrientation::NONE));
     setProperty(object, "VertOrientRelation", Any(css::text::RelOrientation::PAGE_FRAME));
     setProperty(object, "VertOrientPosition", Any(sal_Int32(area.y())));
+    body()->insertTextContent(pageStart(page), Reference<css::text::XTextContent>(object, UNO_QUERY_THROW), false);
     // Text does not flow around card objects; they lie over it or under it.
     setProperty(object, "Surround", Any(css::text::WrapTextMode_THROUGH));
     setProperty(object, "Opaque", Any(inFront));

@@ -7,9 +7,12 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace marigal::engine {
 
@@ -46,6 +49,17 @@ struct LibreOfficeOptions {
 // program goes on.
 void WaitForQuittingOffices();
 
+// Kills every office of this program at once, their process groups whole:
+// safe in a signal's handler, for a program that ends without waiting.
+void KillAllOfficesNow() noexcept;
+
+// The rows of a spreadsheet's sheet (the first when `sheet` is empty), each
+// numbered as the spreadsheet numbers it and its cells as they show, read in
+// an office of their own that has ended when this returns. Rows of empty
+// cells are left out. Raises std::runtime_error with the reason.
+std::vector<std::pair<int, QStringList>> ReadSpreadsheet(const LibreOfficeOptions& options, const QString& path,
+                                                         const QString& sheet);
+
 class LibreOfficeBackend : public Backend {
 public:
     explicit LibreOfficeBackend(LibreOfficeOptions options = {});
@@ -62,9 +76,10 @@ public:
     // What Range.CopyAsPicture of this backend's offices drew last.
     CopiedPicture takeCopiedPicture() override;
 
-    // Kills every office this backend started that still runs: a call
-    // blocked in one returns at once with an error. Safe from any thread (a
-    // signal's handling, while other threads drive the offices).
+    // Kills every office this backend started that still runs, or is still
+    // starting, and starts none any more: a call blocked in one returns at
+    // once with an error. Safe from any thread (a signal's handling, while
+    // other threads drive the offices).
     void abortAll();
 
 private:

@@ -178,7 +178,7 @@ PhotoFile InspectPhoto(const QString& path)
 LoadedPhoto LoadPhoto(OfficeSession& session, const PhotoFile& photo)
 {
     const rtl::OUString url = FileUrl(photo.path);
-    Reference<css::graphic::XGraphicProvider> provider = css::graphic::GraphicProvider::create(session.context());
+    const Reference<css::graphic::XGraphicProvider> provider = session.graphicProvider();
     Reference<css::graphic::XGraphic> graphic = Query(provider, url);
     if (!graphic.is()) throw EngineError(errtext::kNotAPicture);
     css::awt::Size natural = NaturalSize(graphic);

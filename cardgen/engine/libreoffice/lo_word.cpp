@@ -60,6 +60,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <mutex>
+#include <optional>
 
 
 #include <fcntl.h>
@@ -89,6 +92,7 @@ struct Selection {
 struct DocEntry {
     Reference<css::lang::XComponent> doc;
     Selection sel;
+    QString fileKey;  // its file, for what loads of the same file share; empty: none
 };
 
 struct WordState {
@@ -186,7 +190,14 @@ Reference<text::XTextCursor> WholeText(const Reference<text::XText>& t)
 
 Reference<css::container::XNameAccess> Frames(const Reference<css::lang::XComponent>& doc)
 {
-    return Reference<text::XTextFramesSupplier>(doc, UNO_QUERY_THROW)->getTextFrames();
+    // Every call crosses to the office: the collection of each document is asked for once.
+    thread_local Reference<css::lang::XComponent> lastDoc;
+    thread_local Reference<css::container::XNameAccess> lastFrames;
+    if (lastDoc != doc || !lastFrames.is()) {
+        lastFrames = Reference<text::XTextFramesSupplier>(doc, UNO_QUERY_THROW)->getTextFrames();
+        lastDoc = doc;
+    }
+    return lastFrames;
 }
 
 Reference<text::XTextFrame> FrameNamed(const Reference<css::lang::XComponent>& doc, const rtl::OUString& name)
@@ -225,14 +236,44 @@ std::vector<Reference<css::drawing::XShape>> DrawShapes(const Reference<css::lan
     return shapes;
 }
 
-Reference<css::drawing::XShape> DrawShapeNamed(const Reference<css::lang::XComponent>& doc, const rtl::OUString& name)
+// Where a named drawing shape stood on the draw page of a file's document,
+// by file and name: a file loads the same way every time, so the next
+// search starts there, one call instead of one for every shape.
+std::mutex g_shapeMutex;
+std::map<std::pair<QString, QString>, sal_Int32> g_shapeIndex;
+
+Reference<css::drawing::XShape> DrawShapeNamed(const Reference<css::lang::XComponent>& doc, const rtl::OUString& name,
+                                               const QString& fileKey)
 {
-    for (const auto& shape : DrawShapes(doc)) {
+    const std::pair<QString, QString> key{fileKey, toQString(name)};
+    std::optional<sal_Int32> hint;
+    if (!fileKey.isEmpty()) {
+        std::lock_guard lock(g_shapeMutex);
+        if (const auto it = g_shapeIndex.find(key); it != g_shapeIndex.end()) hint = it->second;
+    }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const auto page = Reference<css::drawing::XDrawPageSupplier>(doc, UNO_QUERY_THROW)->getDrawPage();
+#pragma GCC diagnostic pop
+    if (hint && *hint < page->getCount()) {
+        Reference<css::drawing::XShape> shape(page->getByIndex(*hint), UNO_QUERY);
         Reference<css::container::XNamed> named(shape, UNO_QUERY);
-        if (named.is() && named->getName() == name) return shape;
+        if (named.is() && named->getName() == name && !Reference<text::XTextFrame>(shape, UNO_QUERY).is()) return shape;
+    }
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<css::drawing::XShape> shape(page->getByIndex(i), UNO_QUERY);
+        Reference<css::container::XNamed> named(shape, UNO_QUERY);
+        if (!shape.is() || !named.is() || Reference<text::XTextFrame>(shape, UNO_QUERY).is() || named->getName() != name)
+            continue;
+        if (!fileKey.isEmpty()) {
+            std::lock_guard lock(g_shapeMutex);
+            g_shapeIndex[key] = i;
+        }
+        return shape;
     }
     return {};
 }
+
 
 sal_Int32 IntProperty(const Reference<css::uno::XInterface>& object, const char* name)
 {
@@ -260,12 +301,24 @@ std::pair<sal_Int32, sal_Int32> Position(const Reference<css::uno::XInterface>& 
     return {IntProperty(object, "HoriOrientPosition"), IntProperty(object, "VertOrientPosition")};
 }
 
+// What RestoreTextPlaceNames did to a document: the same file loads the
+// same way, so a later load of it is given the same names and sizes in a few
+// calls instead of a search through all its frames and shapes.
+struct NamePlan {
+    struct Rename {
+        rtl::OUString from, to;
+        bool resize = false;
+        css::awt::Size size;
+    };
+    std::vector<Rename> renames;
+};
+
 // Gives each text box that holds a naming bookmark its name back, and the
 // size of the drawing shape it came with: the shape at the same place,
 // unnamed (a box with text) or bearing the box's name (an empty one).
 // Every call here crosses to the office, so the frames and shapes are each
 // read once and matched here.
-void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc)
+void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc, NamePlan* plan)
 {
     const auto bookmarks = Reference<text::XBookmarksSupplier>(doc, UNO_QUERY_THROW)->getBookmarks();
     const Sequence<rtl::OUString> marks = bookmarks->getElementNames();
@@ -307,6 +360,7 @@ void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc)
             named->setName(old);
             continue;
         }
+        if (plan) plan->renames.push_back({old, name, false, {}});
         if (!shapesRead) {
             for (const auto& shape : DrawShapes(doc)) {
                 Reference<css::container::XNamed> shapeName(shape, UNO_QUERY);
@@ -332,7 +386,61 @@ void RestoreTextPlaceNames(const Reference<css::lang::XComponent>& doc)
             props->setPropertyValue("SizeType", Any(sal_Int16(text::SizeType::FIX)));
             props->setPropertyValue("Width", Any(size.Width));
             props->setPropertyValue("Height", Any(size.Height));
-        }    }
+            if (plan) plan->renames.back() = {old, name, true, size};
+        }
+    }
+}
+
+// Gives the names and sizes of `plan` again; false (with nothing to undo
+// worth the name) when the document is not as the plan expects.
+bool ReplayNames(const Reference<css::lang::XComponent>& doc, const NamePlan& plan)
+{
+    const auto frames = Frames(doc);
+    for (const NamePlan::Rename& r : plan.renames) {
+        if (!frames->hasByName(r.from)) return false;
+        Reference<css::container::XNamed> named(frames->getByName(r.from), UNO_QUERY_THROW);
+        named->setName(r.to);
+        if (!r.resize) continue;
+        Reference<css::beans::XPropertySet> props(named, UNO_QUERY_THROW);
+        props->setPropertyValue("SizeType", Any(sal_Int16(text::SizeType::FIX)));
+        props->setPropertyValue("Width", Any(r.size.Width));
+        props->setPropertyValue("Height", Any(r.size.Height));
+    }
+    return true;
+}
+
+// Plans by file (its path, size, time and inode), for every office of this program.
+std::mutex g_planMutex;
+std::map<QString, NamePlan> g_plans;
+
+QString PlanKey(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return QStringLiteral("%1|%2|%3|%4").arg(path).arg(st.st_size).arg(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec).arg(st.st_ino);
+}
+
+// Names a loaded document's text places: as its file was named before, or found anew.
+void NameTextPlaces(const Reference<css::lang::XComponent>& doc, const QString& path)
+{
+    const QString key = PlanKey(path);
+    std::optional<NamePlan> known;
+    if (!key.isEmpty()) {
+        std::lock_guard lock(g_planMutex);
+        if (const auto it = g_plans.find(key); it != g_plans.end()) known = it->second;
+    }
+    if (known) {
+        try {
+            if (ReplayNames(doc, *known)) return;
+        } catch (const css::uno::Exception& e) {
+            qCWarning(lcOffice).noquote() << "names replayed in vain:" << toQString(e.Message);
+        }
+    }
+    NamePlan plan;
+    RestoreTextPlaceNames(doc, &plan);
+    if (key.isEmpty()) return;
+    std::lock_guard lock(g_planMutex);
+    g_plans[key] = std::move(plan);
 }
 
 // Room for a picture: a text box's inner size, or the page's text area.
@@ -351,11 +459,22 @@ css::awt::Size RoomFor(const Reference<css::lang::XComponent>& doc, const Select
         return sal_Int32(b.LineWidth);
     };
     if (sel.frame.is()) {
+        // A text frame has them all: read without asking first, every question is a call to the office.
         Reference<css::beans::XPropertySet> p(sel.frame, UNO_QUERY_THROW);
-        const sal_Int32 w = get(p, "Width") - get(p, "LeftBorderDistance") - get(p, "RightBorderDistance") -
-                            line(p, "LeftBorder") - line(p, "RightBorder");
-        const sal_Int32 h = get(p, "Height") - get(p, "TopBorderDistance") - get(p, "BottomBorderDistance") -
-                            line(p, "TopBorder") - line(p, "BottomBorder");
+        const auto num = [&](const char* name) {
+            sal_Int32 n = 0;
+            p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= n;
+            return n;
+        };
+        const auto border = [&](const char* name) {
+            css::table::BorderLine2 b;
+            p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= b;
+            return sal_Int32(b.LineWidth);
+        };
+        const sal_Int32 w = num("Width") - num("LeftBorderDistance") - num("RightBorderDistance") - border("LeftBorder") -
+                            border("RightBorder");
+        const sal_Int32 h = num("Height") - num("TopBorderDistance") - num("BottomBorderDistance") - border("TopBorder") -
+                            border("BottomBorder");
         return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
     }
     // The body: the text area of the page style in use where the selection is.
@@ -382,6 +501,25 @@ css::awt::Size RoomFor(const Reference<css::lang::XComponent>& doc, const Select
         if (pages.is() && pages->getPage() == 1 && used > 0 && used < h / 2) h -= used;
     }
     return {std::max<sal_Int32>(w, 1), std::max<sal_Int32>(h, 1)};
+}
+
+// A text box's room, by file and box: the same in every load of a design.
+std::mutex g_roomMutex;
+std::map<std::pair<QString, QString>, css::awt::Size> g_rooms;
+
+css::awt::Size CachedRoomFor(const Reference<css::lang::XComponent>& doc, const DocEntry& entry)
+{
+    if (!entry.sel.frame.is() || entry.fileKey.isEmpty()) return RoomFor(doc, entry.sel);
+    const std::pair<QString, QString> key{
+        entry.fileKey, toQString(Reference<css::container::XNamed>(entry.sel.frame, UNO_QUERY_THROW)->getName())};
+    {
+        std::lock_guard lock(g_roomMutex);
+        if (const auto it = g_rooms.find(key); it != g_rooms.end()) return it->second;
+    }
+    const css::awt::Size room = RoomFor(doc, entry.sel);
+    std::lock_guard lock(g_roomMutex);
+    g_rooms[key] = room;
+    return room;
 }
 
 // Natural size in 1/100 mm, scaled down (never up) to fit `room`. A Word
@@ -542,7 +680,7 @@ public:
             Reference<css::beans::XPropertySet> props(picture, UNO_QUERY_THROW);
             props->setPropertyValue("AnchorType", Any(text::TextContentAnchorType_AS_CHARACTER));
             props->setPropertyValue("Graphic", Any(loaded.graphic));
-            const css::awt::Size size = FitPhoto(loaded.naturalSize, RoomFor(doc, entry->sel));
+            const css::awt::Size size = FitPhoto(loaded.naturalSize, CachedRoomFor(doc, *entry));
             props->setPropertyValue("Width", Any(size.Width));
             props->setPropertyValue("Height", Any(size.Height));
             cursor->getText()->insertTextContent(AsRange(cursor), picture, !cursor->isCollapsed());
@@ -654,9 +792,12 @@ public:
     Value boldBi(InvokeKind kind, const Args& args) { return weight(kind, args, {"CharWeightComplex"}); }
 
 private:
+    // A cursor over the range, made once: every read and write of the font goes through it.
     Reference<css::beans::XPropertySet> chars()
     {
-        return Reference<css::beans::XPropertySet>(range_->getText()->createTextCursorByRange(range_), UNO_QUERY_THROW);
+        if (!chars_.is())
+            chars_.set(range_->getText()->createTextCursorByRange(range_), UNO_QUERY_THROW);
+        return chars_;
     }
     Value height(InvokeKind kind, const Args& args, std::initializer_list<const char*> names)
     {
@@ -692,6 +833,7 @@ private:
 
     std::shared_ptr<DocEntry> entry_;
     Reference<text::XTextRange> range_;
+    Reference<css::beans::XPropertySet> chars_;
 };
 
 // The body's paragraphs, in order (Word counts those of tables too; a design has none).
@@ -1064,7 +1206,7 @@ public:
         return call([&] {
             if (auto frame = FrameNamed(doc, name); frame.is())
                 return make<WordShape>(entry_, frame, Reference<css::drawing::XShape>(frame, UNO_QUERY));
-            if (auto shape = DrawShapeNamed(doc, name); shape.is())
+            if (auto shape = DrawShapeNamed(doc, name, entry_->fileKey); shape.is())
                 return make<WordShape>(entry_, Reference<text::XTextFrame>(), shape);
             throw EngineError(errtext::kItemNotFound);
         });
@@ -1193,6 +1335,7 @@ public:
         if (!QFileInfo(path).isFile()) throw EngineError(errtext::kDocumentNotFound);
         const rtl::OUString url = FileUrl(path);
         auto entry = std::make_shared<DocEntry>();
+        entry->fileKey = PlanKey(path);
         entry->doc = call([&] {
             Reference<css::frame::XComponentLoader> loader(state_->session->desktop(), UNO_QUERY_THROW);
             const auto props = Props({
@@ -1214,7 +1357,18 @@ public:
                 throw EngineError(errtext::kCannotOpen);
             }
             const qint64 loaded = clock.elapsed();
-            RestoreTextPlaceNames(doc);
+            try {
+                NameTextPlaces(doc, path);
+            } catch (...) {
+                // Not left open in the office for the rest of its life.
+                Reference<css::util::XCloseable> closeable(doc, UNO_QUERY);
+                try {
+                    if (closeable.is()) closeable->close(true);
+                    else doc->dispose();
+                } catch (...) {
+                }
+                throw;
+            }
             qCDebug(lcOfficeTiming).noquote() << QStringLiteral("document loaded in %1 ms, its names in %2 ms")
                                                      .arg(loaded)
                                                      .arg(clock.elapsed() - loaded);

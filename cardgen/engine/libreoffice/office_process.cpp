@@ -117,6 +117,28 @@ bool processRuns(pid_t pid)
 
 }  // namespace
 
+// The process groups of the offices running, for a signal's handler to end
+// at once: lock-free, and each taken out before its office is reaped, when
+// its number could pass to another process.
+constexpr int kMaxOfficeGroups = 64;
+std::atomic<pid_t> g_officeGroups[kMaxOfficeGroups];
+
+void RegisterGroup(pid_t group)
+{
+    for (auto& slot : g_officeGroups) {
+        pid_t free = 0;
+        if (slot.compare_exchange_strong(free, group)) return;
+    }
+}
+
+void UnregisterGroup(pid_t group)
+{
+    for (auto& slot : g_officeGroups) {
+        pid_t mine = group;
+        if (slot.compare_exchange_strong(mine, 0)) return;
+    }
+}
+
 // The exit codes with which soffice.bin asks its launcher to start it again:
 // after it has set up a new profile, and after a crash it wants restarted.
 constexpr int kRestartAfterSetup = 81;
@@ -159,6 +181,7 @@ void OfficeProcess::spawn()
     std::lock_guard lock(mutex_);
     pid_ = pid;
     reaped_ = false;
+    RegisterGroup(pid);
 }
 
 void OfficeProcess::startGuardian()
@@ -240,6 +263,7 @@ void OfficeProcess::restart()
         if (!reaped_) {
             // Whatever of its group is left goes before the new start.
             ::kill(-pid_, SIGKILL);
+            UnregisterGroup(pid_);
             ::waitpid(pid_, nullptr, 0);
             reaped_ = true;
         }
@@ -263,6 +287,7 @@ void OfficeProcess::stop(Clock::time_point deadline)
     // Whatever is left: the office that did not end in time, or soffice.bin
     // when only the launcher ended.
     kill();
+    if (const pid_t killed = pid(); killed > 0) UnregisterGroup(killed);
 
     const auto reapBy = Clock::now() + kReapBound;
     while (pid() > 0 && !exited() && Clock::now() < reapBy) std::this_thread::sleep_for(kPoll);
@@ -282,6 +307,12 @@ void OfficeProcess::stop(Clock::time_point deadline)
     QFile::remove(oslPipePath(launch_.pipeName));
     QFile::remove(oslPipePath(singleInstancePipeName(launch_.installationUrl)));
     removeTree(launch_.tempDir);
+}
+
+void KillAllOfficesNow() noexcept
+{
+    for (auto& slot : g_officeGroups)
+        if (const pid_t group = slot.load(); group > 0) ::kill(-group, SIGKILL);
 }
 
 QString OfficeProcess::uniquePipeName()

@@ -34,6 +34,9 @@ struct OfficeLaunch {
     QString pipeName;         // its UNO pipe: unique, starts with "marigal-"
 };
 
+// Kills every office this program runs, at once: safe in a signal's handler.
+void KillAllOfficesNow() noexcept;
+
 class OfficeProcess {
 public:
     using Clock = std::chrono::steady_clock;

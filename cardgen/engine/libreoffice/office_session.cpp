@@ -13,6 +13,7 @@
 
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 
 #include <mutex>
@@ -42,9 +43,11 @@ QString defaultProfileRoot()
     return cache + QStringLiteral("/marigal/office-profiles");
 }
 
-std::shared_ptr<OfficeSession> OfficeSession::start(const LibreOfficeOptions& options)
+std::shared_ptr<OfficeSession> OfficeSession::start(const LibreOfficeOptions& options,
+                                                    const std::function<void(const std::shared_ptr<OfficeSession>&)>& starting)
 {
     std::shared_ptr<OfficeSession> session(new OfficeSession(options));
+    if (starting) starting(session);
     // When launch raises, the session's destructor removes what was started.
     try {
         session->launch();
@@ -143,6 +146,8 @@ void OfficeSession::launch()
     {
         std::lock_guard lock(processMutex_);
         process_ = std::move(process);
+        // Stopped while it was being started: it answers no more.
+        if (aborted_) process_->kill();
     }
     watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
 
@@ -230,6 +235,7 @@ void OfficeSession::quit()
     const bool ending = terminating && !watchdog_->fired();
     if (ending) {
         desktop_.clear();
+        graphicProvider_.clear();
         context_.clear();
         watchdog_.reset();
         std::unique_ptr<OfficeProcess> process;
@@ -255,6 +261,7 @@ void OfficeSession::releaseOffice(Clock::time_point deadline)
 {
     // Proxies first: releasing them on a closed bridge is a no-op.
     desktop_.clear();
+    graphicProvider_.clear();
     context_.clear();
     watchdog_.reset();
     if (process_) process_->stop(deadline);
@@ -265,9 +272,16 @@ void OfficeSession::releaseOffice(Clock::time_point deadline)
     slot_.reset();  // only now may another office use the profile
 }
 
+css::uno::Reference<css::graphic::XGraphicProvider> OfficeSession::graphicProvider()
+{
+    if (!graphicProvider_.is()) graphicProvider_ = css::graphic::GraphicProvider::create(context_);
+    return graphicProvider_;
+}
+
 void OfficeSession::abort()
 {
     std::lock_guard lock(processMutex_);
+    aborted_ = true;
     if (process_) process_->kill();
 }
 

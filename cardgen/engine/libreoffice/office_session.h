@@ -24,11 +24,13 @@
 #include "libreoffice/watchdog.h"
 
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/graphic/XGraphicProvider.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/Reference.hxx>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -44,7 +46,11 @@ public:
     // EngineError(kCannotCreate), having removed whatever it started, when the
     // office cannot be found, dies while starting or does not answer within
     // the start timeout; OfficeProfileError when no profile can be made.
-    static std::shared_ptr<OfficeSession> start(const LibreOfficeOptions& options);
+    // `starting` is told of the session before its office starts, so that
+    // abort() can stop a start that is under way.
+    static std::shared_ptr<OfficeSession> start(
+        const LibreOfficeOptions& options,
+        const std::function<void(const std::shared_ptr<OfficeSession>&)>& starting = {});
 
     ~OfficeSession();  // quits the office when still running; never throws
     OfficeSession(const OfficeSession&) = delete;
@@ -83,6 +89,10 @@ public:
     // The office's temporary folder (its TMPDIR), removed when it ends.
     QString tempDir() const { return slot_ ? slot_->tempDir() : QString(); }
 
+    // The office's graphic provider, made on first use: made anew for each
+    // photo, it would cost a few calls to the office each time.
+    css::uno::Reference<css::graphic::XGraphicProvider> graphicProvider();
+
     // For diagnostics and tests.
     QString profileDir() const { return profileDir_; }
     pid_t processGroup() const { return process_ ? process_->pid() : -1; }
@@ -112,8 +122,10 @@ private:
     std::unique_ptr<OfficeProcess> process_;
     std::unique_ptr<Watchdog> watchdog_;
     std::mutex processMutex_;  // abort() against the process being handed on
+    bool aborted_ = false;     // under processMutex_
     css::uno::Reference<css::uno::XComponentContext> context_;
     css::uno::Reference<css::frame::XDesktop2> desktop_;
+    css::uno::Reference<css::graphic::XGraphicProvider> graphicProvider_;
 };
 
 template <class F>

@@ -87,6 +87,14 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.text.XTextRangeCompare
   com.sun.star.container.XContentEnumerationAccess
   com.sun.star.drawing.XShapeDescriptor
+  # A guest list kept as a spreadsheet (lo_sheet.cpp).
+  com.sun.star.sheet.XSpreadsheetDocument
+  com.sun.star.sheet.XSpreadsheet
+  com.sun.star.sheet.XSheetCellCursor
+  com.sun.star.sheet.XUsedAreaCursor
+  com.sun.star.sheet.XCellRangeAddressable
+  com.sun.star.sheet.XCellRangeData
+  com.sun.star.table.XCellRange
   # A photo turned upright by the office (lo_photo.cpp).
   com.sun.star.drawing.GraphicExportFilter
   com.sun.star.drawing.XDrawPagesSupplier
@@ -149,6 +157,8 @@ target_sources(marigal_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/lo_word.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lo_text.h
   ${CMAKE_CURRENT_LIST_DIR}/lo_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lo_sheet.h
+  ${CMAKE_CURRENT_LIST_DIR}/lo_sheet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/member_table.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.h
   ${CMAKE_CURRENT_LIST_DIR}/office_session.cpp

@@ -14,23 +14,25 @@ Watchdog::~Watchdog()
     thread_.join();
 }
 
+// Armed and disarmed around every call, hundreds a card: the thread is woken
+// only when the new deadline comes before the one it sleeps until. Woken at
+// an old one, it finds the deadline gone or later and sleeps again.
 void Watchdog::arm(Clock::time_point deadline)
 {
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         deadline_ = deadline;
         fired_ = false;
+        wake = !sleepsUntil_ || deadline < *sleepsUntil_;
     }
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
 }
 
 void Watchdog::disarm()
 {
-    {
-        std::lock_guard lock(mutex_);
-        deadline_.reset();
-    }
-    changed_.notify_all();
+    std::lock_guard lock(mutex_);
+    deadline_.reset();
 }
 
 bool Watchdog::fired() const
@@ -44,10 +46,12 @@ void Watchdog::run()
     std::unique_lock lock(mutex_);
     while (!quitting_) {
         if (!deadline_) {
+            sleepsUntil_.reset();
             changed_.wait(lock);
             continue;
         }
         if (Clock::now() < *deadline_) {
+            sleepsUntil_ = *deadline_;
             changed_.wait_until(lock, *deadline_);
             continue;
         }

@@ -48,6 +48,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<Clock::time_point> deadline_;
+    std::optional<Clock::time_point> sleepsUntil_;  // what the thread waits for; none: a wake
     bool fired_ = false;
     bool quitting_ = false;
     std::thread thread_;

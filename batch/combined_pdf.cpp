@@ -1,0 +1,49 @@
+#include "combined_pdf.h"
+
+#include "errors.h"
+#include "files.h"
+
+#include <QFile>
+
+#include <memory>
+
+#include <qpdf/ClosedFileInputSource.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+namespace marigal::batch {
+
+int CombinePdfs(const std::vector<QString>& parts, const QString& target, bool replace)
+{
+    QPDF combined;
+    combined.emptyPDF();
+    QPDFPageDocumentHelper pages(combined);
+    // Read as the writer needs them, each opened only while read: a list of
+    // ten thousand cards needs no more open files than one.
+    std::vector<std::unique_ptr<QPDF>> sources;
+    int count = 0;
+    for (const QString& part : parts) {
+        auto input = std::make_shared<ClosedFileInputSource>(QFile::encodeName(part).constData());
+        auto source = std::make_unique<QPDF>();
+        source->processInputSource(input);
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
+            pages.addPage(page, false);
+            ++count;
+        }
+        sources.push_back(std::move(source));
+    }
+    const QString temp = TempFileBeside(target, replace);
+    try {
+        QPDFWriter writer(combined, QFile::encodeName(temp).constData());
+        writer.setObjectStreamMode(qpdf_o_generate);  // the pages' many small objects take less room
+        writer.write();
+    } catch (...) {
+        QFile::remove(temp);
+        throw;
+    }
+    PutFileInPlace(temp, target, replace);
+    return count;
+}
+
+}  // namespace marigal::batch
