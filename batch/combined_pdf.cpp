@@ -26,17 +26,22 @@ int CombinePdfs(const std::vector<QString>& parts, const QString& target, bool r
     for (const QString& part : parts) {
         auto input = std::make_shared<ClosedFileInputSource>(QFile::encodeName(part).constData());
         auto source = std::make_unique<QPDF>();
+        input->stayOpen(true);  // open while it is parsed and its pages copied, not for each read
         source->processInputSource(input);
         for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
             pages.addPage(page, false);
             ++count;
         }
+        input->stayOpen(false);
         sources.push_back(std::move(source));
     }
     const QString temp = TempFileBeside(target, replace);
     try {
         QPDFWriter writer(combined, QFile::encodeName(temp).constData());
-        writer.setObjectStreamMode(qpdf_o_generate);  // the pages' many small objects take less room
+        // Copied as they are: decoding the pages' streams to compress them
+        // again would take most of the time and gain nothing.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
         writer.write();
     } catch (...) {
         QFile::remove(temp);

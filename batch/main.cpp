@@ -6,6 +6,7 @@
 #include "combined_pdf.h"
 #include "files.h"
 #include "lo_backend.h"
+#include "timing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -272,6 +273,7 @@ int main(int argc, char* argv[])
     } catch (const UsageError& e) {
         Usage(e.text());
     }
+    const bool list = !options.batch.isEmpty();
     engine::LibreOfficeOptions office;
     try {
         // The working folder of this run (made now, which also clears what
@@ -284,7 +286,10 @@ int main(int argc, char* argv[])
     }
     std::vector<CardOrder> cards;
     try {
+        QElapsedTimer reading;
+        reading.start();
         cards = Orders(options, office);
+        if (list) qCDebug(lcTiming).noquote() << QStringLiteral("list of %1 cards read in %2 ms").arg(cards.size()).arg(reading.elapsed());
         if (!options.combined.isEmpty()) RefuseCombinedTarget(options, cards);
     } catch (const UsageError& e) {
         RemoveRunFolders();
@@ -299,7 +304,6 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
-    const bool list = !options.batch.isEmpty();
     int jobs = options.jobs;
     if (jobs == 0) jobs = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
 

@@ -7,7 +7,7 @@ need=(cmake g++ make pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev
       googletest libgtest-dev
       libreoffice-dev
-      libpoppler-qt6-dev
+      libpoppler-qt6-dev libqpdf-dev
       libjpeg62-turbo-dev libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
       fonts-symbola fonts-noto-cjk fonts-dejavu-core
       g++-mingw-w64-x86-64

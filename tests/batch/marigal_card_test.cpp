@@ -13,10 +13,12 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
@@ -479,4 +481,181 @@ TEST_F(MarigalCard, PhotosOfEveryKindMakeCardsTaggedOnesUprightAndSharpADamagedO
     }
     session->quit();
     expectNothingLeft(-1);
+}
+
+namespace {
+
+// A CSV made into a spreadsheet by the office itself, as a user's would be.
+QString Spreadsheet(const QString& csv, const char* format, const QString& profile)
+{
+    QProcess convert;
+    convert.setWorkingDirectory(QFileInfo(csv).absolutePath());
+    convert.start("soffice", {"--headless", "-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(),
+                              "--convert-to", format, "--infilter=Text - txt - csv (StarCalc):44,34,76,1", csv});
+    convert.waitForFinished(120000);
+    return QFileInfo(csv).absolutePath() + "/" + QFileInfo(csv).completeBaseName() + "." + format;
+}
+
+int CountPages(const QString& pdf)
+{
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(pdf);
+    return doc ? doc->numPages() : -1;
+}
+
+}  // namespace
+
+TEST_F(MarigalCard, ListsAsSpreadsheetsKeepThemMakeTheirCardsNamedByTheirRows)
+{
+    photo();
+    // A blank row, a design as a number, and a photo that is not there on row 5.
+    test::WriteFile(dir.filePath("guests.csv"), "Design,Message,Photo,Output\n"
+                                                "2,Ann,ann.jpg,cards/ann.doc\n"
+                                                ",,,\n"
+                                                "Meadow,\"Bob, and all\",ann.jpg,cards/bob.doc\n"
+                                                "3,Carl,gone.jpg,cards/carl.doc\n");
+    QDir(dir.path()).mkdir("cards");
+    for (const char* format : {"xlsx", "ods"}) {
+        SCOPED_TRACE(format);
+        const QString sheet = Spreadsheet(dir.filePath("guests.csv"), format, temp.filePath("convert-profile"));
+        ASSERT_TRUE(QFileInfo::exists(sheet));
+        const Ran r = run({"--batch", sheet, "--force"});
+        EXPECT_EQ(r.status, 1) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("row 5: Photo file does not exist.\n")) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("2 made, 1 failed")) << r.out.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath("cards/ann.doc")) && QFileInfo::exists(dir.filePath("cards/bob.doc")));
+        const Ran wrong = run({"--batch", sheet, "--sheet", "Guests 2027"});
+        EXPECT_EQ(wrong.status, 2);
+        EXPECT_TRUE(wrong.err.contains("no sheet \"Guests 2027\"")) << wrong.err.toStdString();
+    }
+}
+
+TEST_F(MarigalCard, ALatin1ListIsRefusedByItsLineAndMadeRightWithItsEncoding)
+{
+    photo();
+    QFile::rename(dir.filePath("ann.jpg"), dir.filePath(QString::fromUtf8("Müller.jpg")));
+    QDir(dir.path()).mkdir("cards");
+    test::WriteFile(dir.filePath("list.csv"), "design;message;photo;output\r2;Merci \xE0 bient\xF4t;M\xFCller.jpg;cards/m.doc\r");
+    const Ran refused = run({"--batch", "list.csv"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("line 2 is not UTF-8 text: save the list as CSV UTF-8, or give --encoding windows-1252"))
+        << refused.err.toStdString();
+    const Ran made = run({"--batch", "list.csv", "--encoding", "windows-1252", "--pdf-check"});
+    EXPECT_EQ(made.status, 2);  // an unknown option is still a usage error
+    const Ran r = run({"--batch", "list.csv", "--encoding", "windows-1252"});
+    ASSERT_EQ(r.status, 0) << r.out.toStdString();
+    auto session = engine::lo::OfficeSession::start({});
+    QString text;
+    {
+        docbuild::DocReader card(*session, dir.filePath("cards/m.doc"));
+        for (const auto& f : card.frames()) text += f.text;
+    }
+    session->quit();
+    EXPECT_TRUE(text.contains(QString::fromUtf8("Merci à bientôt"))) << text.toStdString();
+}
+
+TEST_F(MarigalCard, AFailingCardKeepsTheFileItWasToReplace)
+{
+    const QString old = test::WriteFile(dir.filePath("old.doc"), "the card I made last year");
+    const Ran r = run({"--design", "Hearts", "--message", "Hi", "--output", old, "--picture",
+                       dir.filePath("missing-folder/x.png"), "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::ReadFile(old), "the card I made last year");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.doc"});
+}
+
+TEST_F(MarigalCard, AStopWhileTheOfficesStartMakesNoCardAndASecondOneEndsItAtOnce)
+{
+    photo();
+    QString list = "design,message,photo,output\n";
+    for (int i = 0; i < 6; ++i) list += QStringLiteral("Hearts,Guest %1,ann.jpg,cards/g%1.doc\n").arg(i);
+    test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
+    QDir(dir.path()).mkdir("cards");
+    for (const bool twice : {false, true}) {
+        SCOPED_TRACE(twice ? "two stops" : "one stop");
+        // An office that never gets ready (a real one starts in a fraction of a
+        // second here), stopped as soon as it runs.
+        QProcessEnvironment env = environment();
+        QDir(dir.path()).mkpath("slow");
+        test::WriteFile(dir.filePath("slow/soffice"), "#!/bin/sh\nwhile :; do sleep 0.1; done\n");
+        QFile::setPermissions(dir.filePath("slow/soffice"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert("PATH", dir.filePath("slow") + ":" + env.value("PATH"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(MARIGAL_APP_DIR "/marigal-card"), {"--batch", "list.csv", "--jobs", "2"});
+        ASSERT_TRUE(p.waitForStarted());
+        const QByteArray pipe = QStringLiteral("pipe,name=marigal-%1-").arg(p.processId()).toUtf8();
+        const auto officeRunning = [&pipe] {
+            for (const QString& name : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                if (test::ReadFile("/proc/" + name + "/cmdline").contains(pipe)) return true;
+            return false;
+        };
+        QElapsedTimer starting;
+        starting.start();
+        while (!officeRunning() && starting.elapsed() < 20000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ::kill(pid_t(p.processId()), SIGINT);
+        if (twice) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::kill(pid_t(p.processId()), SIGINT);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 130);
+        if (twice) {
+            EXPECT_LT(clock.elapsed(), 2000);  // at once, not after the offices' start
+        }
+        EXPECT_EQ(QDir(dir.filePath("cards")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        for (int i = 0; i < 50; ++i) {
+            if (!officeRunning()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_LT(i, 49) << "an office left running";
+        }
+    }
+}
+
+TEST_F(MarigalCard, TheCombinedPdfHoldsEveryMadeCardInTheListsOrder)
+{
+    photo();
+    test::WriteFile(dir.filePath("list.csv"), "design,message,photo,output\n"
+                                              "Clouds,First guest,ann.jpg,cards/1.doc\n"
+                                              "Hearts,Second guest,gone.jpg,cards/2.doc\n"
+                                              "Meadow,Third guest,ann.jpg,cards/3.doc\n"
+                                              "Flowers,Fourth guest,ann.jpg,cards/4.doc\n");
+    QDir(dir.path()).mkdir("cards");
+    const Ran r = run({"--batch", "list.csv", "--jobs", "2", "--combined", "all.pdf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.contains("all.pdf: 3 cards, 4 pages")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("left out: row 3")) << r.out.toStdString();
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(dir.filePath("all.pdf"));
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->numPages(), 4);  // Clouds has two pages
+    const QStringList expected{"First", "First", "Third", "Fourth"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(doc->page(i)->text(QRectF()).contains(expected[i])) << i;
+        EXPECT_FALSE(doc->page(i)->text(QRectF()).contains("Second")) << i;
+    }
+    // Vector pages with their fonts, not pictures of them.
+    EXPECT_FALSE(doc->fonts().isEmpty());
+    // Never replaced without --force.
+    const Ran again = run({"--batch", "list.csv", "--combined", "all.pdf"});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_EQ(CountPages(dir.filePath("all.pdf")), 4);
+}
+
+TEST_F(MarigalCard, ShardsOfAListMakeEachOfItsCardsOnce)
+{
+    QString list = "design,message,photo,output\n";
+    for (int i = 1; i <= 5; ++i) list += QStringLiteral("Hearts,Guest %1,,cards/g%1.doc\n").arg(i);
+    test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
+    QDir(dir.path()).mkdir("cards");
+    QStringList made;
+    for (int k = 1; k <= 3; ++k) {
+        const Ran r = run({"--batch", "list.csv", "--shard", QStringLiteral("%1/3").arg(k)});
+        ASSERT_EQ(r.status, 0) << r.out.toStdString();
+        for (const QString& line : r.out.split('\n'))
+            if (line.contains(": made ")) made << QFileInfo(line.section(": made ", 1)).fileName();
+    }
+    made.sort();
+    EXPECT_EQ(made, (QStringList{"g1.doc", "g2.doc", "g3.doc", "g4.doc", "g5.doc"}));
 }

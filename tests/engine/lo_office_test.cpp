@@ -305,6 +305,29 @@ TEST_F(OfficeTest, AnOfficeThatNeverAnswersIsKilledAtTheStartTimeout)
     }
 }
 
+TEST_F(OfficeTest, AnAbortReachesAnOfficeStillStartingAndNoneStartsAfterIt)
+{
+    LibreOfficeOptions o = options();
+    o.sofficePath = script("slow", "while :; do sleep 0.1; done");
+    o.startTimeout = 20s;
+    o.firstStartTimeout = 20s;
+    LibreOfficeBackend backend(o);
+    QElapsedTimer clock;
+    clock.start();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        backend.abortAll();
+    });
+    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    stopper.join();
+    EXPECT_LT(clock.elapsed(), 5000);  // well before its start's bound
+    expectAllGone(slot(0));
+    // After a stop, no office is started at all.
+    clock.restart();
+    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
 TEST_F(OfficeTest, AnOfficeLeftOnAProfileByACrashIsKilledFirst)
 {
     // Stands in for an office whose owner crashed: it runs on p0, and nobody

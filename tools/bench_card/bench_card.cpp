@@ -14,11 +14,15 @@
 //
 // The batch mode times the command-line card maker instead: a list of N cards
 // of the first design with the sample photo, made with --jobs 1 and --jobs 2,
-// in cards per minute from exec to exit (offices started and ended included);
-// beside the naive script's way, one plain `soffice --convert-to doc` of the
-// design's template per card, one at a time, on a profile of its own.
+// in cards per minute from exec to exit (offices started and ended included),
+// from the CSV list and from the same list as an .xlsx (the time to read it
+// apart), with the command's own peak memory and the largest office's size
+// after its first card and at most; then with --combined, and the time the
+// combined PDF takes; beside the naive script's way, one plain `soffice
+// --convert-to doc` of the design's template per card, one at a time, on a
+// profile of its own (left out with --no-reference).
 //
-//   bench_card --batch [N]          (N = 50)
+//   bench_card --batch [N] [--no-reference]      (N = 50)
 //
 // The times come from the program's own timing trace (marigal.timing).
 
@@ -186,31 +190,96 @@ QString WriteList(const QString& folder, int n, const QString& photo)
     return list.fileName();
 }
 
-// One run of the command over a list; seconds from exec to exit, -1 if it failed.
-double BatchSeconds(const QString& list, int jobs, const QString& home)
+// A process's resident memory in MB, now and at most (VmRSS, VmHWM).
+std::pair<double, double> Resident(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    std::pair<double, double> mb{0, 0};
+    if (!f.open(QIODevice::ReadOnly)) return mb;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) mb.first = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        if (line.startsWith("VmHWM:")) mb.second = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return mb;
+}
+
+struct BatchRun {
+    double seconds = -1;     // exec to exit; -1 if it failed
+    double peakMb = 0;       // the command's own
+    double officeFirstMb = 0, officeMaxMb = 0;  // the largest office after its first card, and at most
+    double readMs = -1;      // the list read
+    QString out;
+};
+
+// One run of the command over a list, watched: its own memory and its offices'.
+BatchRun RunBatch(const QString& list, int jobs, const QString& home, const QStringList& more = {})
 {
     QProcess command;
     QProcessEnvironment env = HomeEnvironment(home);
     env.insert(QStringLiteral("TEMP"), home + QStringLiteral("/tmp"));
     env.insert(QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("marigal.timing.debug=true"));
     command.setProcessEnvironment(env);
-    command.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer t;
     t.start();
     command.start(QStringLiteral(MARIGAL_APP_DIR "/marigal-card"),
-                  {QStringLiteral("--batch"), list, QStringLiteral("--jobs"), QString::number(jobs)});
-    command.waitForFinished(-1);
-    const double seconds = t.elapsed() / 1000.0;
-    const QByteArray out = command.readAllStandardOutput().trimmed();
-    const QByteArray summary = out.mid(out.lastIndexOf('\n') + 1);
-    if (command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0) {
-        std::fprintf(stderr, "--jobs %d: exit %d, %s\n", jobs, command.exitCode(), summary.constData());
-        return -1;
+                  QStringList{QStringLiteral("--batch"), list, QStringLiteral("--jobs"), QString::number(jobs)} + more);
+    command.waitForStarted(-1);
+    BatchRun run;
+    const qint64 pid = command.processId();
+    const QByteArray pipe = QStringLiteral("pipe,name=marigal-%1-").arg(pid).toUtf8();
+    QByteArray err;
+    // The offices are looked for once a second: a scan of /proc costs the run it watches.
+    QElapsedTimer sinceScan;
+    while (!command.waitForFinished(100)) {
+        run.peakMb = std::max(run.peakMb, Resident(pid).second);
+        const bool firstCardMade = command.bytesAvailable() > 0 || !run.out.isEmpty();
+        run.out += QString::fromUtf8(command.readAllStandardOutput());
+        err += command.readAllStandardError();
+        if (sinceScan.isValid() && sinceScan.elapsed() < 1000 && !(firstCardMade && run.officeFirstMb == 0)) continue;
+        sinceScan.start();
+        for (const QString& p : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+            if (p.toInt() > 0) {
+                QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
+                if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(pipe)) continue;
+                const double rss = Resident(p.toLongLong()).first;
+                run.officeMaxMb = std::max(run.officeMaxMb, rss);
+                if (firstCardMade && run.officeFirstMb == 0) run.officeFirstMb = rss;
+            }
+        err += command.readAllStandardError();
     }
-    return seconds;
+    run.out += QString::fromUtf8(command.readAllStandardOutput());
+    err += command.readAllStandardError();
+    const qsizetype read = err.indexOf(" cards read in ");
+    if (read >= 0) run.readMs = err.mid(read + 15).split(' ').value(0).toDouble();
+    const double seconds = t.elapsed() / 1000.0;
+    if (command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0) {
+        std::fprintf(stderr, "--jobs %d: exit %d, %s\n", jobs, command.exitCode(), qPrintable(run.out.trimmed().section('\n', -1)));
+        return run;
+    }
+    run.seconds = seconds;
+    return run;
 }
 
-int BenchBatch(int n)
+double BatchSeconds(const QString& list, int jobs, const QString& home)
+{
+    return RunBatch(list, jobs, home).seconds;
+}
+
+// The list as a spreadsheet, made by the office from the CSV.
+QString AsSpreadsheet(const QString& csv, const QString& profile)
+{
+    QProcess convert;
+    convert.setWorkingDirectory(QFileInfo(csv).absolutePath());
+    convert.start(QStringLiteral("soffice"),
+                  {QStringLiteral("--headless"), QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+                   QStringLiteral("--convert-to"), QStringLiteral("xlsx"),
+                   QStringLiteral("--infilter=Text - txt - csv (StarCalc):44,34,76,1"), csv});
+    convert.waitForFinished(-1);
+    return QFileInfo(csv).absolutePath() + QLatin1Char('/') + QFileInfo(csv).completeBaseName() + QStringLiteral(".xlsx");
+}
+
+int BenchBatch(int n, bool withReference)
 {
     QTemporaryDir dir;
     const QString home = dir.filePath(QStringLiteral("home"));
@@ -221,23 +290,47 @@ int BenchBatch(int n)
     if (BatchSeconds(WriteList(dir.filePath(QStringLiteral("warm-up")), 2, photo), 2, home) < 0) return 1;
 
     std::printf("%d cards of design 0 with \"Samples/sample1.jpg\", .doc only, exec to exit\n", n);
-    std::printf("                              seconds  cards/min  offices, working files left\n");
+    std::printf("                              seconds  cards/min  read ms  own peak MB  office MB (1st card, max)  "
+                "offices, files left\n");
     std::vector<std::pair<QString, double>> rows;
-    for (int jobs : {1, 2}) {
-        const QString folder = dir.filePath(QStringLiteral("jobs%1").arg(jobs));
-        const double s = BatchSeconds(WriteList(folder, n, photo), jobs, home);
-        if (s < 0) return 1;
+    const QString xlsx = AsSpreadsheet(WriteList(dir.filePath(QStringLiteral("sheet")), n, photo),
+                                       dir.filePath(QStringLiteral("convert-profile")));
+    struct Case {
+        QString name;
+        int jobs;
+        bool sheet, combined;
+    };
+    for (const Case& c : {Case{QStringLiteral("marigal-card --jobs 1"), 1, false, false},
+                          Case{QStringLiteral("marigal-card --jobs 2"), 2, false, false},
+                          Case{QStringLiteral("  the list as .xlsx"), 2, true, false},
+                          Case{QStringLiteral("  with --combined"), 2, false, true}}) {
+        const QString folder = dir.filePath(QStringLiteral("run%1").arg(rows.size()));
+        QString list = WriteList(folder, n, photo);
+        if (c.sheet) {
+            QFile::remove(list);
+            QFile::copy(xlsx, list = folder + QStringLiteral("/guests.xlsx"));
+        }
+        const QStringList more = c.combined ? QStringList{QStringLiteral("--combined"), folder + QStringLiteral("/all.pdf")}
+                                            : QStringList();
+        const BatchRun r = RunBatch(list, c.jobs, home, more);
+        if (r.seconds < 0) return 1;
         const int made = QDir(folder).entryList({QStringLiteral("*.doc")}, QDir::Files).size();
         if (made != n) {
-            std::fprintf(stderr, "--jobs %d: %d cards of %d\n", jobs, made, n);
+            std::fprintf(stderr, "%s: %d cards of %d\n", qPrintable(c.name), made, n);
             return 1;
         }
         const int left = QDir(home + QStringLiteral("/tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size();
-        rows.emplace_back(QStringLiteral("marigal-card --jobs %1").arg(jobs), s);
-        std::printf("%-28s  %7.1f  %9.0f", qPrintable(rows.back().first), s, n * 60 / s);
+        rows.emplace_back(c.name, r.seconds);
+        std::printf("%-28s  %7.1f  %9.0f  %7.0f  %11.0f  %9.0f, %.0f", qPrintable(c.name), r.seconds, n * 60 / r.seconds,
+                    r.readMs, r.peakMb, r.officeFirstMb, r.officeMaxMb);
         std::printf("  %d, %d\n", OfficesUnder(home), left);
+        if (c.combined) {
+            const qsizetype at = r.out.indexOf(QStringLiteral("all.pdf: "));
+            std::printf("  %s\n", qPrintable(r.out.mid(at).section('\n', 0, 0)));
+        }
         std::fflush(stdout);
     }
+    if (!withReference) return 0;
 
     // The naive script: the design's template converted by one office process per card.
     const QString reference = dir.filePath(QStringLiteral("reference"));
@@ -262,7 +355,13 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--batch") == 0) {
         QCoreApplication app(argc, argv);
-        return BenchBatch(argc > 2 ? std::max(1, std::atoi(argv[2])) : 50);
+        int n = 50;
+        bool reference = true;
+        for (int i = 2; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--no-reference") == 0) reference = false;
+            else n = std::max(1, std::atoi(argv[i]));
+        }
+        return BenchBatch(n, reference);
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
