@@ -61,28 +61,33 @@ TEST(CardList, PathsFromTheListsFolderAndRowsNumberedAsInTheSheet)
     EXPECT_FALSE(cards[2].problem.isEmpty());  // no output
 }
 
+namespace {
+// The usage error a list is refused with, or "(none)".
+QString RefusalOf(const QString& path)
+{
+    try {
+        ReadCardList(path, 150);
+    } catch (const UsageError& e) {
+        return e.text();
+    }
+    return "(none)";
+}
+}  // namespace
+
 TEST(CardList, WhatCannotBeMadeIsRefusedBeforeAnyCard)
 {
     QTemporaryDir dir;
-    const auto error = [](const QString& path) -> QString {
-        try {
-            ReadCardList(path, 150);
-        } catch (const UsageError& e) {
-            return e.text();
-        }
-        return "(none)";
-    };
-    EXPECT_TRUE(error(dir.filePath("none.csv")).startsWith("cannot read the list"));
-    EXPECT_TRUE(error(dir.path()).startsWith("cannot read the list"));
-    EXPECT_TRUE(error(test::WriteFile(dir.filePath("cols.csv"), "design,message,output\n0,a,b.doc\n"))
+    EXPECT_TRUE(RefusalOf(dir.filePath("none.csv")).startsWith("cannot read the list"));
+    EXPECT_TRUE(RefusalOf(dir.path()).startsWith("cannot read the list"));
+    EXPECT_TRUE(RefusalOf(test::WriteFile(dir.filePath("cols.csv"), "design,message,output\n0,a,b.doc\n"))
                     .contains("no column \"photo\""));
-    EXPECT_TRUE(error(test::WriteFile(dir.filePath("quote.csv"), "design,message,photo,output\n0,\"a,,b.doc\n"))
+    EXPECT_TRUE(RefusalOf(test::WriteFile(dir.filePath("quote.csv"), "design,message,photo,output\n0,\"a,,b.doc\n"))
                     .contains("never ends"));
     // The same file from two rows, however it is written.
-    EXPECT_EQ(error(test::WriteFile(dir.filePath("dup.csv"),
+    EXPECT_EQ(RefusalOf(test::WriteFile(dir.filePath("dup.csv"),
                                     "design,message,photo,output,picture\n0,a,,x.doc,\n1,b,,./sub/../x.doc,\n")),
               QString("rows 2 and 3 both write %1").arg(dir.filePath("x.doc")));
-    EXPECT_TRUE(error(test::WriteFile(dir.filePath("self.csv"), "design,message,photo,output,pdf\n0,a,,x.doc,x.doc\n"))
+    EXPECT_TRUE(RefusalOf(test::WriteFile(dir.filePath("self.csv"), "design,message,photo,output,pdf\n0,a,,x.doc,x.doc\n"))
                     .contains("row 2 writes"));
 }
 
@@ -135,20 +140,12 @@ TEST(Csv, TextThatIsNotUtf8IsRefusedByLineUnlessItsEncodingIsNamed)
 TEST(CardList, AListWithoutCardsAndTwoNamesOfOneFileAreRefused)
 {
     QTemporaryDir dir;
-    const auto error = [](const QString& path) -> QString {
-        try {
-            ReadCardList(path, 150);
-        } catch (const UsageError& e) {
-            return e.text();
-        }
-        return "(none)";
-    };
-    EXPECT_EQ(error(test::WriteFile(dir.filePath("guests.csv"), "design,message,photo,output\n,,,\n")),
+    EXPECT_EQ(RefusalOf(test::WriteFile(dir.filePath("guests.csv"), "design,message,photo,output\n,,,\n")),
               "no cards in guests.csv");
     // The same file reached through a linked folder.
     QDir(dir.path()).mkdir("cards");
     ASSERT_TRUE(QFile::link(dir.filePath("cards"), dir.filePath("linked")));
-    EXPECT_EQ(error(test::WriteFile(dir.filePath("two.csv"), "design,message,photo,output\n0,a,,cards/x.doc\n"
+    EXPECT_EQ(RefusalOf(test::WriteFile(dir.filePath("two.csv"), "design,message,photo,output\n0,a,,cards/x.doc\n"
                                                              "1,b,,linked/x.doc\n")),
               QString("rows 2 and 3 both write %1").arg(dir.filePath("linked/x.doc")));
 }
