@@ -1,11 +1,12 @@
 // Marigal: photo greeting cards as Word documents.
 
-#include "files.h"
-#include "form1.h"
-#include "lo_backend.h"
-#include "modal.h"
-#include "settings.h"
-#include "startup.h"
+#include "common/files.h"
+#include "common/modal.h"
+#include "common/settings.h"
+#include "common/startup.h"
+#include "common/widgets/qt_modal.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "shell/form1.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
-#include "batch_run.h"
+#include "batch/batch_run.h"
 
-#include "files.h"
+#include "common/files.h"
 
 #include <QDir>
 

@@ -5,9 +5,9 @@
 // more. The caller's thread watches: it prints what happens and may stop the
 // run.
 
-#include "backend.h"
-#include "card_list.h"
-#include "card_maker.h"
+#include "batch/card_list.h"
+#include "batch/card_maker.h"
+#include "engine/backend.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "card_list.h"
+#include "batch/card_list.h"
 
-#include "catalogue.h"
-#include "csv.h"
+#include "batch/csv.h"
+#include "cardgen/catalogue.h"
 
 #include <QDir>
 #include <QFile>

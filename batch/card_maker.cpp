@@ -1,14 +1,14 @@
-#include "card_maker.h"
+#include "batch/card_maker.h"
 
-#include "catalogue.h"
-#include "composition.h"
-#include "engine_error.h"
-#include "errors.h"
-#include "files.h"
-#include "modal.h"
-#include "pdf_pages.h"
-#include "photo_prep.h"
-#include "steps.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/composition.h"
+#include "cardgen/photo_prep.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/modal.h"
+#include "common/steps.h"
+#include "engine/engine_error.h"
+#include "engine/libreoffice/lo_backend.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -3,8 +3,8 @@
 // that would have shown an error box in the window fails the card, with the
 // window's own wording, and then nothing of it is written.
 
-#include "card_list.h"
-#include "object.h"
+#include "batch/card_list.h"
+#include "engine/object.h"
 
 #include <QSet>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "combined_pdf.h"
+#include "batch/combined_pdf.h"
 
-#include "errors.h"
-#include "files.h"
+#include "common/errors.h"
+#include "common/files.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "csv.h"
+#include "batch/csv.h"
 
 #include <QStringDecoder>
 

@@ -1,12 +1,12 @@
 // marigal-card: a card, or a whole list of them, without the window.
 
-#include "batch_run.h"
-#include "card_list.h"
-#include "catalogue.h"
-#include "combined_pdf.h"
-#include "files.h"
-#include "lo_backend.h"
-#include "timing.h"
+#include "batch/batch_run.h"
+#include "batch/card_list.h"
+#include "batch/combined_pdf.h"
+#include "cardgen/catalogue.h"
+#include "common/files.h"
+#include "common/timing.h"
+#include "engine/libreoffice/lo_backend.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "availability.h"
+#include "cardgen/availability.h"
 
-#include "engine_error.h"
-#include "log.h"
+#include "common/log.h"
+#include "engine/engine_error.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The start-up check that the word processor can be started at all.
 
-#include "backend.h"
-#include "modal.h"
+#include "common/modal.h"
+#include "engine/backend.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
-#include "catalogue.h"
+#include "cardgen/catalogue.h"
 
-#include "errors.h"
-#include "files.h"
+#include "common/errors.h"
+#include "common/files.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // The six card designs the program carries, and how a run gets one onto disk
 // and open in the word processor.
 
-#include "object.h"
+#include "engine/object.h"
 
 #include <QByteArray>
 #include <QString>

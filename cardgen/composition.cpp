@@ -1,6 +1,6 @@
-#include "composition.h"
+#include "cardgen/composition.h"
 
-#include "catalogue.h"
+#include "cardgen/catalogue.h"
 
 #include <cmath>
 

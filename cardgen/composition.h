@@ -5,8 +5,8 @@
 // through the late-bound adapter and reports its own failure, after which the
 // recipe goes on with its next operation.
 
-#include "object.h"
-#include "steps.h"
+#include "common/steps.h"
+#include "engine/object.h"
 
 #include <QString>
 

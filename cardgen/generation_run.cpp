@@ -1,13 +1,13 @@
-#include "generation_run.h"
+#include "cardgen/generation_run.h"
 
-#include "catalogue.h"
-#include "errors.h"
-#include "composition.h"
-#include "files.h"
-#include "page_export.h"
-#include "photo_prep.h"
-#include "picture.h"
-#include "steps.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/composition.h"
+#include "cardgen/page_export.h"
+#include "cardgen/photo_prep.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/picture.h"
+#include "common/steps.h"
 
 #include <QRandomGenerator>
 

@@ -4,9 +4,9 @@
 // to the preview window. The run talks to the two windows only through the
 // two small interfaces below, so it runs in tests without a screen.
 
-#include "backend.h"
-#include "modal.h"
-#include "pointer.h"
+#include "common/modal.h"
+#include "common/pointer_rule.h"
+#include "engine/backend.h"
 
 #include <QImage>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "page_export.h"
+#include "cardgen/page_export.h"
 
-#include "errors.h"
-#include "files.h"
-#include "steps.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/steps.h"
 
 #include <QBuffer>
 #include <QClipboard>

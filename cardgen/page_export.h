@@ -3,8 +3,8 @@
 // the saved card, copies it as a picture to the clipboard, and the picture is
 // written to the working folder's "temp.bmp".
 
-#include "backend.h"
-#include "modal.h"
+#include "common/modal.h"
+#include "engine/backend.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,11 +1,11 @@
-#include "photo_prep.h"
+#include "cardgen/photo_prep.h"
 
-#include "engine_error.h"
-#include "value.h"
-#include "errors.h"
-#include "jpeg.h"
-#include "picture.h"
-#include "timing.h"
+#include "common/errors.h"
+#include "common/jpeg.h"
+#include "common/picture.h"
+#include "common/timing.h"
+#include "engine/engine_error.h"
+#include "engine/value.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,6 +1,6 @@
-#include "files.h"
+#include "common/files.h"
 
-#include "errors.h"
+#include "common/errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

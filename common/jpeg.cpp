@@ -1,4 +1,4 @@
-#include "jpeg.h"
+#include "common/jpeg.h"
 
 #include <QFile>
 

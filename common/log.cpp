@@ -1,4 +1,4 @@
-#include "log.h"
+#include "common/log.h"
 
 namespace marigal {
 

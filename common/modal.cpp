@@ -1,10 +1,6 @@
-#include "modal.h"
+#include "common/modal.h"
 
-#include "look.h"
-
-#include <QApplication>
-#include <QFileDialog>
-#include <QMessageBox>
+#include <QStringList>
 
 namespace marigal {
 
@@ -26,60 +22,6 @@ QStringList DialogNameFilters(const QString& barFilter)
         filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters;
-}
-
-MsgResult QtModal::message(const QString& text, const QString& caption, MsgButtons buttons, MsgIcon icon)
-{
-    QMessageBox box(parent_ ? parent_ : QApplication::activeWindow());
-    box.setWindowTitle(caption);
-    box.setText(text);
-    box.setTextFormat(Qt::PlainText);
-    switch (icon) {
-    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    }
-    if (buttons == MsgButtons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-    }
-    ApplyDialogSkin(box);
-    // A box shown while a run holds the hourglass must still show a usable pointer.
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int r = box.exec();
-    QApplication::restoreOverrideCursor();
-    if (buttons == MsgButtons::Ok) return MsgResult::Ok;
-    return r == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
-}
-
-QString QtModal::fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter)
-{
-    QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), title);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOptions(QFileDialog::HideNameFilterDetails | QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(DialogNameFilters(filter));
-    if (!fileName.isEmpty()) dialog.selectFile(fileName);
-    ApplyDialogSkin(dialog);
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    QApplication::restoreOverrideCursor();
-    if (!accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
-}
-
-QString QtModal::openFile(const QString& fileName, const QString& title, const QString& filter)
-{
-    return fileDialog(false, fileName, title, filter);
-}
-
-QString QtModal::saveFile(const QString& fileName, const QString& title, const QString& filter)
-{
-    return fileDialog(true, fileName, title, filter);
 }
 
 }  // namespace marigal

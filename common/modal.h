@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace marigal {
 
 enum class MsgButtons { Ok, YesNo };  // Yes/No has Yes as its default
@@ -39,19 +37,5 @@ struct CommonDialog {
 // its description as the text the user sees; its patterns also match upper
 // case, since a camera names its files "IMG_0001.JPG".
 QStringList DialogNameFilters(const QString& barFilter);
-
-// The real dialogs, shown over `parent` (the active window when null).
-class QtModal : public Modal {
-public:
-    explicit QtModal(QWidget* parent = nullptr) : parent_(parent) {}
-    MsgResult message(const QString& text, const QString& caption, MsgButtons buttons,
-                      MsgIcon icon) override;
-    QString openFile(const QString& fileName, const QString& title, const QString& filter) override;
-    QString saveFile(const QString& fileName, const QString& title, const QString& filter) override;
-
-private:
-    QString fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter);
-    QWidget* parent_;
-};
 
 }  // namespace marigal

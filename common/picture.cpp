@@ -1,7 +1,7 @@
-#include "picture.h"
+#include "common/picture.h"
 
-#include "errors.h"
-#include "jpeg.h"
+#include "common/errors.h"
+#include "common/jpeg.h"
 
 #include <QFile>
 #include <QImageReader>

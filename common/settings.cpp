@@ -1,6 +1,6 @@
-#include "settings.h"
+#include "common/settings.h"
 
-#include "config.h"
+#include "common/config.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "startup.h"
+#include "common/startup.h"
 
-#include "config.h"
-#include "errors.h"
+#include "common/config.h"
+#include "common/errors.h"
 
 #include <QProcess>
 #include <QRandomGenerator>

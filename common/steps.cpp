@@ -1,9 +1,9 @@
-#include "steps.h"
+#include "common/steps.h"
 
-#include "config.h"
-#include "errors.h"
-#include "log.h"
-#include "timing.h"
+#include "common/config.h"
+#include "common/errors.h"
+#include "common/log.h"
+#include "common/timing.h"
 
 #include <QElapsedTimer>
 

@@ -8,7 +8,7 @@
 //   s(100, [&] { ApplySkinIfPresent(*this); });
 //   s(104, [&] { ... });
 
-#include "modal.h"
+#include "common/modal.h"
 
 #include <QString>
 

@@ -7,8 +7,6 @@
 #include <QLoggingCategory>
 #include <QString>
 
-class QWidget;
-
 namespace marigal {
 
 Q_DECLARE_LOGGING_CATEGORY(lcTiming)
@@ -16,9 +14,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcTiming)
 // Milliseconds on the trace's clock, which starts at its first use; each line
 // of the trace says when it happened ("at ... ms").
 qint64 TimingNowMs();
-
-// While the trace is on, logs "<name> painted" the first time `widget`
-// paints after each time it is shown: when the user first sees it.
-void TracePaintAfterShow(QWidget& widget, const QString& name);
 
 }  // namespace marigal

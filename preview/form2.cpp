@@ -1,12 +1,13 @@
-#include "form2.h"
+#include "preview/form2.h"
 
-#include "startup.h"
+#include "common/startup.h"
 
-#include "config.h"
-#include "errors.h"
-#include "files.h"
-#include "steps.h"
-#include "timing.h"
+#include "common/config.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/steps.h"
+#include "common/timing.h"
+#include "common/widgets/paint_trace.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

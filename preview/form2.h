@@ -3,10 +3,10 @@
 // save the card document, or go back to the main window. From the hand-over
 // on it owns the card document and deletes it on "< Back" and on closing.
 
-#include "look.h"
-#include "modal.h"
-#include "pointer.h"
-#include "zoom.h"
+#include "common/modal.h"
+#include "common/widgets/look.h"
+#include "common/widgets/pointer.h"
+#include "preview/zoom.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,6 +1,6 @@
-#include "zoom.h"
+#include "preview/zoom.h"
 
-#include "errors.h"
+#include "common/errors.h"
 
 #include <algorithm>
 #include <cmath>

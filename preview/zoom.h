@@ -6,8 +6,8 @@
 // the painting and the pointer (ZoomSurface) and mirrors its geometry and
 // bars onto the real controls.
 
-#include "modal.h"
-#include "steps.h"
+#include "common/modal.h"
+#include "common/steps.h"
 
 #include <QtGlobal>
 

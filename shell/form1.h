@@ -2,14 +2,14 @@
 // The main window: the four inputs of a card, kept in the settings store the
 // moment they change, and the action buttons.
 
-#include "backend.h"
-#include "busy_input.h"
-#include "look.h"
-#include "modal.h"
-#include "pointer.h"
-#include "generation_run.h"
-#include "page_export.h"
-#include "settings.h"
+#include "cardgen/generation_run.h"
+#include "cardgen/page_export.h"
+#include "common/modal.h"
+#include "common/settings.h"
+#include "common/widgets/busy_input.h"
+#include "common/widgets/look.h"
+#include "common/widgets/pointer.h"
+#include "engine/backend.h"
 
 #include <QWidget>
 

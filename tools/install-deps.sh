@@ -13,7 +13,8 @@ need=(cmake g++ make pkg-config
       g++-mingw-w64-x86-64
       fonts-liberation
       dpkg-dev lintian desktop-file-utils appstream
-      xvfb xdotool)
+      xvfb xdotool
+      procps binutils)
 
 # The office: an installed full LibreOffice is used as it is; otherwise the
 # packages without a desktop interface, which are all a headless office needs.

@@ -1,9 +1,9 @@
 // Reading a list as spreadsheets write it, and what is refused before any
 // card is made.
 
-#include "card_list.h"
-#include "csv.h"
-#include "support/temp_env.h"
+#include "batch/card_list.h"
+#include "batch/csv.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QFile>

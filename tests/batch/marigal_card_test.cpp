@@ -2,14 +2,14 @@
 // existing output, a list with a bad row, and a stop in the middle; and
 // nothing left behind.
 
-#include "catalogue.h"
-#include "designs.h"
-#include "doc_reader.h"
-#include "libreoffice/lo_backend.h"
-#include "libreoffice/office_session.h"
-#include "picture.h"
-#include "support/sample_photos.h"
-#include "support/temp_env.h"
+#include "cardgen/catalogue.h"
+#include "common/picture.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_session.h"
+#include "tests/support/temp_env.h"
+#include "tools/docbuild/doc_reader.h"
+#include "tools/make_designs/designs.h"
+#include "tools/support/sample_photos.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,8 +1,8 @@
 // The start-up availability check against a real office, and without one.
 
-#include "availability.h"
-#include "lo_backend.h"
-#include "support/scripted_modal.h"
+#include "cardgen/availability.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "tests/support/scripted_modal.h"
 
 #include <QElapsedTimer>
 #include <QFile>

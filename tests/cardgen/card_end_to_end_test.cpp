@@ -2,16 +2,16 @@
 // real office: the saved card holds the message where the design puts it
 // and the photo, embedded, in every frame the design has for it.
 
-#include "catalogue.h"
-#include "doc_reader.h"
-#include "files.h"
-#include "generation_run.h"
-#include "libreoffice/office_session.h"
-#include "lo_backend.h"
-#include "page_export.h"
-#include "picture.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/generation_run.h"
+#include "cardgen/page_export.h"
+#include "common/files.h"
+#include "common/picture.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_session.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
+#include "tools/docbuild/doc_reader.h"
 
 #include <QClipboard>
 #include <QDir>

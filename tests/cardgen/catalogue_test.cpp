@@ -1,10 +1,10 @@
 // The designs carried by the program, and their way onto disk.
 
-#include "catalogue.h"
-#include "errors.h"
-#include "files.h"
-#include "recording_fake.h"
-#include "support/temp_env.h"
+#include "cardgen/catalogue.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "engine/fake/recording_fake.h"
+#include "tests/support/temp_env.h"
 
 #include <QFile>
 #include <QTemporaryDir>

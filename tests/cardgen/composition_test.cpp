@@ -1,11 +1,11 @@
 // Each design's recipe, as the word processor sees it: the exact members,
 // arguments and argument kinds, in order.
 
-#include "catalogue.h"
-#include "composition.h"
-#include "recording_fake.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/composition.h"
+#include "common/steps.h"
+#include "engine/fake/recording_fake.h"
+#include "tests/support/scripted_modal.h"
 
 #include <gtest/gtest.h>
 

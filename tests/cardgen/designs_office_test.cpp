@@ -1,9 +1,9 @@
 // Every design, opened through the engine, holds the objects the card
 // recipes address, each of the kind they expect.
 
-#include "catalogue.h"
-#include "files.h"
-#include "lo_backend.h"
+#include "cardgen/catalogue.h"
+#include "common/files.h"
+#include "engine/libreoffice/lo_backend.h"
 
 #include <QTemporaryDir>
 

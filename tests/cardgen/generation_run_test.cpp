@@ -1,15 +1,15 @@
 // The start button's run, against the recording engine and two stand-in
 // windows: its order, its files, its messages and its guards.
 
-#include "catalogue.h"
-#include "errors.h"
-#include "files.h"
-#include "generation_run.h"
-#include "page_export.h"
-#include "recording_fake.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/generation_run.h"
+#include "cardgen/page_export.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/steps.h"
+#include "engine/fake/recording_fake.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QRegularExpression>

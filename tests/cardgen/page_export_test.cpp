@@ -1,13 +1,13 @@
 // The card's page picture: its steps and arguments, the picture file written
 // whole or not at all, and no office left whatever fails.
 
-#include "errors.h"
-#include "files.h"
-#include "page_export.h"
-#include "recording_fake.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "cardgen/page_export.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/steps.h"
+#include "engine/fake/recording_fake.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QClipboard>
 #include <QDir>

@@ -2,11 +2,11 @@
 // for a card: turned upright at their full resolution, converted where a
 // Word document cannot hold them, refused by name when damaged.
 
-#include "errors.h"
-#include "photo_prep.h"
-#include "picture.h"
-#include "support/sample_photos.h"
-#include "support/temp_env.h"
+#include "cardgen/photo_prep.h"
+#include "common/errors.h"
+#include "common/picture.h"
+#include "tests/support/temp_env.h"
+#include "tools/support/sample_photos.h"
 
 #include <QBuffer>
 #include <QImageReader>

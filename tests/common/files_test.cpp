@@ -1,7 +1,7 @@
-#include "errors.h"
-#include "files.h"
-#include "settings.h"
-#include "support/temp_env.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/settings.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The skin and the system colours take the button face on the right controls.
 
-#include "look.h"
-#include "support/temp_env.h"
+#include "common/widgets/look.h"
+#include "tests/support/temp_env.h"
 
 #include <QApplication>
 #include <QCheckBox>

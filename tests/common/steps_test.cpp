@@ -1,14 +1,14 @@
 // The numbered-step handlers, their error box, and the small start-up rules.
 
-#include "config.h"
-#include "engine_error.h"
-#include "errors.h"
-#include "modal.h"
-#include "pointer.h"
-#include "startup.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "common/config.h"
+#include "common/errors.h"
+#include "common/modal.h"
+#include "common/startup.h"
+#include "common/steps.h"
+#include "common/widgets/pointer.h"
+#include "engine/engine_error.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QImage>
 #include <QPainter>

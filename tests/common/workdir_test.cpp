@@ -1,7 +1,7 @@
 // Working files never land in a folder that someone else can write to.
 
-#include "files.h"
-#include "support/temp_env.h"
+#include "common/files.h"
+#include "tests/support/temp_env.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,15 +3,15 @@
 // objects the card recipes address, of the kind they expect, and every object
 // is still where it was put after the round trip through the Word file.
 
-#include "artwork.h"
-#include "designs.h"
-#include "doc_builder.h"
-#include "doc_reader.h"
-#include "lo_backend.h"
-#include "libreoffice/lo_render.h"
-#include "paint.h"
-#include "pointer.h"
-#include "uno_util.h"
+#include "common/widgets/pointer.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/lo_render.h"
+#include "tools/docbuild/doc_builder.h"
+#include "tools/docbuild/doc_reader.h"
+#include "tools/docbuild/uno_util.h"
+#include "tools/make_designs/artwork.h"
+#include "tools/make_designs/designs.h"
+#include "tools/make_designs/paint.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // goes in the automation call's argument block, and the reference counting of
 // the interface holder. A mistake in either shows on Windows only as a wrong
 // argument, a "Type mismatch", a leaked Word process or a crash.
-#include "com/call_layout.h"
-#include "com/com_ptr.h"
-#include "engine_error.h"
+#include "engine/com/call_layout.h"
+#include "engine/com/com_ptr.h"
+#include "engine/engine_error.h"
 
 #include <gtest/gtest.h>
 

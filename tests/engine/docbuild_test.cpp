@@ -2,9 +2,9 @@
 // office's own Word import: what the engine will find in the documents the
 // tests and the card designs are made of.
 
-#include "doc_builder.h"
-#include "doc_reader.h"
-#include "lo_backend.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "tools/docbuild/doc_builder.h"
+#include "tools/docbuild/doc_reader.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,11 +2,11 @@
 // failures, and that nothing is ever left running or locked.
 // Each office start costs ~0.5 s, so each test covers one whole story.
 
-#include "libreoffice/lo_backend.h"
-#include "libreoffice/office_process.h"
-#include "libreoffice/office_session.h"
-#include "libreoffice/profile_slot.h"
-#include "libreoffice/quitting_offices.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_process.h"
+#include "engine/libreoffice/office_session.h"
+#include "engine/libreoffice/profile_slot.h"
+#include "engine/libreoffice/quitting_offices.h"
 
 #include <QDir>
 #include <QElapsedTimer>

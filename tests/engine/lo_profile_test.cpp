@@ -2,14 +2,14 @@
 // and their seed, the installation's version, pipe names, the member table
 // and the watchdog.
 
-#include "libreoffice/member_table.h"
-#include "libreoffice/office_install.h"
-#include "libreoffice/office_process.h"
-#include "libreoffice/office_session.h"
-#include "libreoffice/profile_slot.h"
-#include "libreoffice/uno_strings.h"
-#include "libreoffice/watchdog.h"
-#include "support/temp_env.h"
+#include "engine/libreoffice/member_table.h"
+#include "engine/libreoffice/office_install.h"
+#include "engine/libreoffice/office_process.h"
+#include "engine/libreoffice/office_session.h"
+#include "engine/libreoffice/profile_slot.h"
+#include "engine/libreoffice/uno_strings.h"
+#include "engine/libreoffice/watchdog.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QFile>

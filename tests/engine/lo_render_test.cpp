@@ -3,8 +3,9 @@
 // and that rendering leaves no trace (document unmodified, no files, no
 // office). Each test starts one office (~0.5 s) and covers one whole story.
 
-#include "libreoffice/lo_render.h"
-#include "support/temp_env.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/lo_render.h"
+#include "tests/support/temp_env.h"
 
 #include <QColor>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Word's members on a real office: what a card recipe does to a document,
 // checked in the saved file as the office reads it back, and in its picture.
 
-#include "doc_builder.h"
-#include "doc_reader.h"
-#include "libreoffice/lo_backend.h"
-#include "libreoffice/office_session.h"
-#include "page_export.h"
+#include "cardgen/page_export.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_session.h"
+#include "tools/docbuild/doc_builder.h"
+#include "tools/docbuild/doc_reader.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 //   office_holder PROFILE_ROOT [launcher]
 // Prints "ready" once the office answers.
 
-#include "libreoffice/lo_backend.h"
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_session.h"
 
 #include <QCoreApplication>
 

@@ -1,12 +1,12 @@
 // The preview window: its layout, its load, the preparation at activation,
 // "< Back", closing, the pointer, and the controls following zoom and drag.
 
-#include "form2.h"
-#include "look.h"
-#include "pointer.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "common/steps.h"
+#include "common/widgets/look.h"
+#include "common/widgets/pointer.h"
+#include "preview/form2.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 // "Save Results To Word File": the dialog, the overwrite question, and a copy
 // that never costs the user an old file or the card itself.
 
-#include "form2.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "common/steps.h"
+#include "preview/form2.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // Zoom and pan in twips: the quarter steps and their limits, the size limit,
 // the bars' ranges and steps, dragging and the release's percentages.
 
-#include "errors.h"
-#include "steps.h"
-#include "support/scripted_modal.h"
-#include "zoom.h"
+#include "common/errors.h"
+#include "common/steps.h"
+#include "preview/zoom.h"
+#include "tests/support/scripted_modal.h"
 
 #include <gtest/gtest.h>
 

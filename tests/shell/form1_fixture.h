@@ -2,10 +2,10 @@
 // A main window with a private settings file, a scripted modal interface and
 // the recording engine, ready to load.
 
-#include "form1.h"
-#include "recording_fake.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "engine/fake/recording_fake.h"
+#include "shell/form1.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Choosing the photo, the default-picture box, sample data and reset.
 
-#include "files.h"
-#include "form1_fixture.h"
-#include "steps.h"
+#include "common/files.h"
+#include "common/steps.h"
+#include "tests/shell/form1_fixture.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -3,14 +3,14 @@
 // photo refused, a message too long for its design said before the card
 // shows; and whatever the user had copied is still there afterwards.
 
-#include "form1.h"
-#include "form2.h"
-#include "generation_run.h"
-#include "libreoffice/lo_backend.h"
-#include "settings.h"
-#include "support/sample_photos.h"
-#include "support/scripted_modal.h"
-#include "support/temp_env.h"
+#include "cardgen/generation_run.h"
+#include "common/settings.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "preview/form2.h"
+#include "shell/form1.h"
+#include "tests/support/scripted_modal.h"
+#include "tests/support/temp_env.h"
+#include "tools/support/sample_photos.h"
 
 #include <QBuffer>
 #include <QClipboard>

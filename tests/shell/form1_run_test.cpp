@@ -1,9 +1,9 @@
 // The start button in the main window: the hand-over to the preview window,
 // the hourglass, and the guard against a second card.
 
-#include "files.h"
-#include "form1_fixture.h"
-#include "form2.h"
+#include "common/files.h"
+#include "preview/form2.h"
+#include "tests/shell/form1_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>

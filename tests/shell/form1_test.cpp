@@ -1,11 +1,11 @@
 // The main window: its layout, its start-up and what it keeps between runs.
 
-#include "availability.h"
-#include "config.h"
-#include "errors.h"
-#include "form1_fixture.h"
-#include "look.h"
-#include "steps.h"
+#include "cardgen/availability.h"
+#include "common/config.h"
+#include "common/errors.h"
+#include "common/steps.h"
+#include "common/widgets/look.h"
+#include "tests/shell/form1_fixture.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 // The pointer over the main window: the hand over buttons, the default
 // elsewhere, and the hourglass untouched while it is up.
 
-#include "form1_fixture.h"
+#include "tests/shell/form1_fixture.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "scripted_modal.h"
+#include "tests/support/scripted_modal.h"
 
 namespace marigal::test {
 

@@ -2,7 +2,7 @@
 // A modal interface that records what would have been shown and answers as
 // the test tells it.
 
-#include "modal.h"
+#include "common/modal.h"
 
 #include <deque>
 #include <vector>

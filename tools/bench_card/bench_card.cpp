@@ -26,14 +26,14 @@
 //
 // The times come from the program's own timing trace (marigal.timing).
 
-#include "catalogue.h"
-#include "files.h"
-#include "support/tool_support.h"
-#include "form1.h"
-#include "form2.h"
-#include "lo_backend.h"
-#include "settings.h"
-#include "startup.h"
+#include "cardgen/catalogue.h"
+#include "common/files.h"
+#include "common/settings.h"
+#include "common/startup.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "preview/form2.h"
+#include "shell/form1.h"
+#include "tools/support/tool_support.h"
 
 #include <QApplication>
 #include <QDir>

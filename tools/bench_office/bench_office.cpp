@@ -3,7 +3,7 @@
 //
 //   bench_office [N]      (N defaults to 5)
 
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/office_session.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

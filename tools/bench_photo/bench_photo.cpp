@@ -17,13 +17,13 @@
 // not count; each card is then made in a second child, which reports its own
 // peak resident memory when it is done.
 
-#include "files.h"
-#include "support/tool_support.h"
-#include "generation_run.h"
-#include "lo_backend.h"
-#include "page_export.h"
-#include "picture.h"
-#include "support/sample_photos.h"
+#include "cardgen/generation_run.h"
+#include "cardgen/page_export.h"
+#include "common/files.h"
+#include "common/picture.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "tools/support/sample_photos.h"
+#include "tools/support/tool_support.h"
 
 #include <QCoreApplication>
 #include <QBuffer>

@@ -5,9 +5,9 @@
 //
 //   bench_word [N]      (N defaults to 5)
 
-#include "doc_builder.h"
-#include "libreoffice/lo_backend.h"
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/libreoffice/office_session.h"
+#include "tools/docbuild/doc_builder.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -20,7 +20,7 @@
 // closed by close() or, at the latest, by the destructor; nothing else stays
 // open in the office. The session must outlive the builder.
 
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/office_session.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "doc_reader.h"
+#include "tools/docbuild/doc_reader.h"
 
-#include "uno_util.h"
+#include "tools/docbuild/uno_util.h"
 
 #include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/awt/Point.hpp>

@@ -4,7 +4,7 @@
 // objects of the draw page. For tests that check the documents built here or
 // written by the engine, and for docbuild_dump.
 
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/office_session.h"
 
 #include <QColor>
 #include <QImage>

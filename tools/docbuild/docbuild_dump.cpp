@@ -3,7 +3,7 @@
 //
 //   docbuild_dump FILE...
 
-#include "doc_reader.h"
+#include "tools/docbuild/doc_reader.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "uno_util.h"
+#include "tools/docbuild/uno_util.h"
 
 #include <QBuffer>
 #include <QUrl>

@@ -1,8 +1,8 @@
 #pragma once
 // Small UNO helpers shared by the document builder and reader.
 
-#include "libreoffice/office_session.h"
-#include "libreoffice/uno_strings.h"
+#include "engine/libreoffice/office_session.h"
+#include "engine/libreoffice/uno_strings.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "artwork.h"
+#include "tools/make_designs/artwork.h"
 
-#include "paint.h"
+#include "tools/make_designs/paint.h"
 
 #include <QLinearGradient>
 #include <QRadialGradient>

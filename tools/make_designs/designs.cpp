@@ -1,9 +1,9 @@
-#include "designs.h"
+#include "tools/make_designs/designs.h"
 
-#include "artwork.h"
-#include "catalogue.h"
-#include "doc_builder.h"
-#include "pointer.h"
+#include "cardgen/catalogue.h"
+#include "common/widgets/pointer.h"
+#include "tools/docbuild/doc_builder.h"
+#include "tools/make_designs/artwork.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 // proportions, so frames that keep a picture of their own under the photo are
 // wider than most photos, and the photo then fills their whole height.
 
-#include "libreoffice/office_session.h"
+#include "engine/libreoffice/office_session.h"
 
 #include <QRect>
 #include <QSize>

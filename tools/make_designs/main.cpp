@@ -7,7 +7,7 @@
 // output is the same on every run; only the times stored in the documents
 // differ.
 
-#include "designs.h"
+#include "tools/make_designs/designs.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

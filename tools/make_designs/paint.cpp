@@ -1,4 +1,4 @@
-#include "paint.h"
+#include "tools/make_designs/paint.h"
 
 #include <QLinearGradient>
 #include <QRadialGradient>

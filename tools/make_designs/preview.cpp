@@ -8,14 +8,14 @@
 // RESOURCES is a folder as make_designs writes it (designs/, Samples/); the
 // photo is its sample unless given.
 
-#include "catalogue.h"
-#include "support/tool_support.h"
-#include "composition.h"
-#include "page_export.h"
-#include "designs.h"
-#include "lo_backend.h"
-#include "object.h"
-#include "steps.h"
+#include "cardgen/catalogue.h"
+#include "cardgen/composition.h"
+#include "cardgen/page_export.h"
+#include "common/steps.h"
+#include "engine/libreoffice/lo_backend.h"
+#include "engine/object.h"
+#include "tools/make_designs/designs.h"
+#include "tools/support/tool_support.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "support/sample_photos.h"
+#include "tools/support/sample_photos.h"
 
 #include <QByteArrayView>
 #include <QColor>

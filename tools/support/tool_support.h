@@ -1,7 +1,7 @@
 #pragma once
 // Small pieces the tools share.
 
-#include "modal.h"
+#include "common/modal.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 // Run by hand on a Windows machine to see the backend at work:
 //   wincheck.exe              creates Word, shows its version, quits it
 //   wincheck.exe FILE         also deletes FILE the forced way
-#include "com/com_backend.h"
-#include "com/fso.h"
+#include "engine/com/com_backend.h"
+#include "engine/com/fso.h"
 
 #include <iostream>
 #include <string>
