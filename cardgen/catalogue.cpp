@@ -44,11 +44,33 @@ int DesignNamed(const QString& name)
     return -1;
 }
 
+namespace {
+QString& DesignFolderSet()
+{
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
+QString DesignFolder()
+{
+    const QString& set = DesignFolderSet();
+    return set.isEmpty() ? JoinPath(ApplicationFolder(), QStringLiteral("designs")) : set;
+}
+
+void SetDesignFolder(const QString& folder)
+{
+    DesignFolderSet() = folder;
+}
+
 QByteArray LoadResData(int id, const QString& type)
 {
-    QFile resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
+    if (type != kDesignResourceType) throw AppError(apperr::noSuchResource(id));
+    QFile resource(JoinPath(DesignFolder(), QStringLiteral("design%1.dot").arg(id)));
     if (!resource.open(QIODevice::ReadOnly)) throw AppError(apperr::noSuchResource(id));
-    return resource.readAll();
+    QByteArray bytes = resource.readAll();
+    if (resource.error() != QFileDevice::NoError) throw AppError(apperr::noSuchResource(id));
+    return bytes;
 }
 
 QString TemplatePath()

@@ -33,9 +33,15 @@ inline constexpr double kYellowFlowerMessageRoom = 68;
 // 4 -> 102, 5 -> 106. Raises AppError for an index outside 0..5.
 int DesignResourceId(int designIndex);
 
-// A resource of the program, whole, exactly as stored. Raises AppError when
-// there is none of that id and type.
+// A resource of the program, whole, exactly as stored: the designs are data
+// files, "design<id>.dot" in the design folder. Raises AppError when there is
+// none of that id and type, or it cannot be read.
 QByteArray LoadResData(int id, const QString& type);
+
+// Where the designs are read from: "designs" in the application folder
+// (installed, share/marigal/designs), unless set.
+QString DesignFolder();
+void SetDesignFolder(const QString& folder);
 
 // The working copy of the chosen design.
 QString TemplatePath();

@@ -121,6 +121,18 @@ TEST_F(RunTest, TheChosenDesignIsOpenedWhateverTemplateWasThere)
     EXPECT_FALSE(FileExists(TemplatePath()));
 }
 
+TEST_F(RunTest, AMissingDesignFileShowsTheDesignsOwnErrorBox)
+{
+    const QString designs = DesignFolder();
+    SetDesignFolder(temp.filePath("no-designs"));
+    w.design = 2;
+    run();
+    SetDesignFolder(designs);
+    const auto boxes = modal.errorBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0], ErrorBoxText("Resource with identifier '103' not found", "Form1", "PushButton6_Click", 126));
+}
+
 TEST_F(RunTest, APagePictureThatCannotBeLoadedShowsNoEarlierCard)
 {
     w.design = 2;

@@ -21,6 +21,9 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
 deb=$(ls "$work"/package/marigal_*.deb)
 lintian --fail-on error "$deb" >&2 || fail "lintian reports errors"
+# The designs are installed once, as data, not compiled into both programs.
+size=$(stat -c %s "$deb")
+[ "$size" -le $((4 * 1024 * 1024)) ] || fail "the package is $size bytes, over 4 MB"
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/com.quenlow.marigal.desktop" || fail "desktop entry"
@@ -37,9 +40,12 @@ chmod 700 "$work/temp"
 run_home() {
   env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" TEMP="$work/temp" "$@"
 }
-run_home "$root/usr/bin/marigal-card" --design Hearts --message "Dear Ann" \
-    --photo "$root/usr/share/marigal/Samples/sample1.jpg" --output "$work/card.doc" >&2 || fail "marigal-card"
-[ -s "$work/card.doc" ] || fail "marigal-card wrote no card"
+# A card of every design, read from the installed design files.
+for design in 0 1 2 3 4 5; do
+  run_home "$root/usr/bin/marigal-card" --design $design --message "Dear Ann" \
+      --photo "$root/usr/share/marigal/Samples/sample1.jpg" --output "$work/card$design.doc" >&2 || fail "marigal-card, design $design"
+  [ -s "$work/card$design.doc" ] || fail "marigal-card wrote no card of design $design"
+done
 
 # A display of its own.
 exec 3>"$work/display"

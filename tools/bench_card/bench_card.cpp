@@ -353,6 +353,7 @@ int BenchBatch(int n, bool withReference)
 
 int main(int argc, char** argv)
 {
+    SetDesignFolder(QStringLiteral(MARIGAL_APP_DIR "/designs"));
     if (argc > 1 && std::strcmp(argv[1], "--batch") == 0) {
         QCoreApplication app(argc, argv);
         int n = 50;

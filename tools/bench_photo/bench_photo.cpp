@@ -17,6 +17,7 @@
 // not count; each card is then made in a second child, which reports its own
 // peak resident memory when it is done.
 
+#include "cardgen/catalogue.h"
 #include "cardgen/generation_run.h"
 #include "cardgen/page_export.h"
 #include "common/files.h"
@@ -167,6 +168,7 @@ Child Run(const QStringList& args)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    SetDesignFolder(QStringLiteral(MARIGAL_APP_DIR "/designs"));
     if (argc == 5 && std::strcmp(argv[1], "--make-photo") == 0) {
         QGuiApplication app(argc, argv);
         return MakePhoto(argv[2], std::atof(argv[3]), QString::fromLatin1(argv[4]));
