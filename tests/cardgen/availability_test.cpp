@@ -4,6 +4,7 @@
 #include "engine/libreoffice/lo_backend.h"
 #include "tests/support/scripted_modal.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -12,16 +13,22 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace marigal;
 
 namespace {
-// Offices of ours still running, by their private pipe.
+// Offices this test started still running, by their private pipe, which
+// carries the id of the program that started it.
 int OfficesRunning()
 {
-    QProcess pgrep;
-    pgrep.start("pgrep", {"-f", "pipe,name=[m]arigal"});
-    pgrep.waitForFinished();
-    return int(pgrep.readAllStandardOutput().split('\n').count()) - 1;
+    const QByteArray pipe = QStringLiteral("pipe,name=marigal-%1-").arg(::getpid()).toUtf8();
+    int count = 0;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(pipe)) ++count;
+    }
+    return count;
 }
 }  // namespace
 

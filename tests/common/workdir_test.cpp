@@ -101,7 +101,23 @@ TEST(WorkingFolder, GroupWritableTempIsNotPrivate)
 
 TEST(WorkingFolder, AReadOnlyTempOfTheUsersOwnIsNotUsed)
 {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder all the same";
+    if (::geteuid() == 0) {
+        // Root writes into a read-only folder all the same: the test runs
+        // again as an ordinary user, in a folder of that user's.
+        QTemporaryDir dir;
+        ASSERT_EQ(::chown(QFile::encodeName(dir.path()).constData(), 65534, 65534), 0);
+        QProcess user;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", dir.path());
+        user.setProcessEnvironment(env);
+        user.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", QCoreApplication::applicationFilePath(),
+                               "--gtest_filter=WorkingFolder.AReadOnlyTempOfTheUsersOwnIsNotUsed"});
+        ASSERT_TRUE(user.waitForFinished(30000));
+        const QByteArray out = user.readAllStandardOutput() + user.readAllStandardError();
+        EXPECT_EQ(user.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+        return;
+    }
     QTemporaryDir dir;
     ::chmod(QFile::encodeName(dir.path()).constData(), 0500);
     ScopedEnv temp("TEMP", dir.path().toLocal8Bit());
@@ -110,16 +126,6 @@ TEST(WorkingFolder, AReadOnlyTempOfTheUsersOwnIsNotUsed)
     EXPECT_EQ(ModeOf(folder), 0700u);
     WriteBytesToFile("card", WorkPath("template.dot"));  // and it can be written
     ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
-}
-
-// Run by the test below as a program of its own, which ends without
-// removing its folder, as a killed one would.
-TEST(RunFolder, OfAnotherProgram)
-{
-    if (qEnvironmentVariableIsEmpty("MARIGAL_TEST_OTHER_PROGRAM")) GTEST_SKIP() << "run by the test below";
-    std::printf("run folder: %s\n", qPrintable(RunFolder()));
-    std::fflush(stdout);
-    ::_exit(0);
 }
 
 TEST(RunFolder, EachProgramHasItsOwnAndOnlyAbandonedOnesAreRemoved)
@@ -150,10 +156,7 @@ TEST(RunFolder, EachProgramHasItsOwnAndOnlyAbandonedOnesAreRemoved)
     // A second program beside this one gets a folder of its own, and its
     // folder outlives it only until the next program makes one.
     QProcess other;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MARIGAL_TEST_OTHER_PROGRAM", "1");
-    other.setProcessEnvironment(env);
-    other.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RunFolder.OfAnotherProgram"});
+    other.start(QCoreApplication::applicationFilePath(), {"--print-run-folder"});
     ASSERT_TRUE(other.waitForFinished(30000));
     const QString out = QString::fromLocal8Bit(other.readAllStandardOutput());
     const QString theirs = out.section("run folder: ", 1).section('\n', 0, 0);

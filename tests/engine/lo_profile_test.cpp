@@ -234,7 +234,7 @@ TEST(PipeNames, UniqueAndFoundByTheLeftoverCheck)
     const QString a = OfficeProcess::uniquePipeName();
     const QString b = OfficeProcess::uniquePipeName();
     EXPECT_NE(a, b);
-    // The suite's final check looks for 'pipe,name=[m]arigal'.
+    // A test finds its own offices by the pipe's name.
     EXPECT_TRUE(a.startsWith(QStringLiteral("marigal-%1-").arg(::getpid()))) << a.toStdString();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9-]+$")).match(a).hasMatch()) << a.toStdString();
 }

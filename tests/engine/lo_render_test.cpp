@@ -129,17 +129,16 @@ protected:
         session_->call([&] { setPage(pageStyle("Standard"), width, height, 0.5); });
     }
 
+    // One of Writer's own page styles. A new one is not made: inserting a
+    // page style into a document fresh from the factory crashes the office
+    // now and then (about one run in seven here), and the program never makes
+    // one (it only reads the page styles of its designs).
     uno::Reference<XPropertySet> pageStyle(const char* name)
     {
         const uno::Reference<css::style::XStyleFamiliesSupplier> families(document_, uno::UNO_QUERY_THROW);
         const uno::Reference<css::container::XNameContainer> styles(
             families->getStyleFamilies()->getByName("PageStyles"), uno::UNO_QUERY_THROW);
-        const OUString styleName = OUString::createFromAscii(name);
-        if (!styles->hasByName(styleName)) {
-            const uno::Reference<css::lang::XMultiServiceFactory> factory(document_, uno::UNO_QUERY_THROW);
-            styles->insertByName(styleName, uno::Any(factory->createInstance("com.sun.star.style.PageStyle")));
-        }
-        return uno::Reference<XPropertySet>(styles->getByName(styleName), uno::UNO_QUERY_THROW);
+        return uno::Reference<XPropertySet>(styles->getByName(OUString::createFromAscii(name)), uno::UNO_QUERY_THROW);
     }
 
     static void setPage(const uno::Reference<XPropertySet>& page, double width, double height, double margin)
@@ -282,8 +281,8 @@ TEST_F(RenderTest, ASmallerInsidePageSitsAtTheTopOnWhite)
     const double dpi = 96;
     QImage picture;
     newDocument(4, 3);
-    session_->call([&] { setPage(pageStyle("Small"), 2, 2, 0.25); });
-    addPageBreak("Small");
+    session_->call([&] { setPage(pageStyle("Envelope"), 2, 2, 0.25); });
+    addPageBreak("Envelope");
     addRectangle(2, 0.5, 0.5, 1, 1, kRed);
     for (const double d : {dpi, 2 * dpi}) {
         SCOPED_TRACE(d);

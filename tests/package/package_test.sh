@@ -7,6 +7,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
+# Everything its tools make for a while (lintian's too) goes with it.
+export TMPDIR=$work
 xvfb=""
 program=""
 cleanup() {
