@@ -30,7 +30,9 @@ bool FileExists(const QString& path)
 
 void RemoveFile(const QString& path)
 {
-    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+    // No pending events are processed here: a window's close or a quit in
+    // the queue would end the application in the middle of a run's steps, and
+    // the command's job threads call this too.
     if (QFile::remove(path)) return;
     try {
         RemoveFileByFso(path);

@@ -3,9 +3,11 @@
 #include "common/settings.h"
 #include "tests/support/temp_env.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +53,15 @@ TEST(RemoveFile, RemovesReadOnlyFilesAndIsSilentOtherwise)
     QDir(dir.path()).mkdir("sub");
     RemoveFile(dir.filePath("sub"));
     EXPECT_TRUE(QFileInfo(dir.filePath("sub")).isDir());
+
+    // It runs no pending event: a window's close or a quit waiting in the
+    // queue would otherwise end the application in the middle of a run.
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    RemoveFile(file);
+    EXPECT_FALSE(ran);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ran);
 }
 
 TEST(RemoveFileByFso, RemovesTheLinkNeverWhatItNamesAndRaisesForTheRest)
