@@ -410,13 +410,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             return QWidget::eventFilter(watched, event);
         }
     }
-    if (event->type() == QEvent::MouseMove) {
-        const bool button = watched == PushButton1 || watched == PushButton2 || watched == PushButton8 ||
-                            watched == PushButton6;
-        if (button) setMousePointer(PointerOverButton(pointer_));
-        else if (MovedOnItself(static_cast<QWidget*>(watched), event))
-            setMousePointer(PointerOverBackground(pointer_));
-    }
+    if (const auto pointer = PointerForMove(watched, event, {PushButton1, PushButton2, PushButton8, PushButton6}, pointer_))
+        setMousePointer(*pointer);
     return QWidget::eventFilter(watched, event);
 }
 

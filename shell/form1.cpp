@@ -378,14 +378,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == txtSubjectPic && event->type() == QEvent::FocusIn) {
         txtSubjectPic_GotFocus();
-    } else if (event->type() == QEvent::MouseMove) {
-        const bool button = watched == PushButton1 || watched == PushButton2 || watched == PushButton3 ||
-                            watched == PushButton6;
-        if (button) {
-            setMousePointer(PointerOverButton(pointer_));
-        } else if (MovedOnItself(static_cast<QWidget*>(watched), event)) {
-            setMousePointer(PointerOverBackground(pointer_));
-        }
+    } else if (const auto pointer =
+                   PointerForMove(watched, event, {PushButton1, PushButton2, PushButton3, PushButton6}, pointer_)) {
+        setMousePointer(*pointer);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,10 +1,13 @@
 #include "common/widgets/pointer.h"
 
 #include "common/errors.h"
+#include "common/widgets/look.h"
 
 #include <QBuffer>
+#include <QEvent>
 #include <QFile>
 #include <QPixmap>
+#include <QWidget>
 #include <QtEndian>
 
 namespace marigal {
@@ -17,6 +20,17 @@ QCursor CursorFor(MousePointer pointer, const std::optional<QCursor>& hand)
     case MousePointer::Default: break;
     }
     return QCursor(Qt::ArrowCursor);
+}
+
+std::optional<MousePointer> PointerForMove(QObject* watched, QEvent* event,
+                                           std::initializer_list<const QObject*> buttons, MousePointer current)
+{
+    if (event->type() != QEvent::MouseMove) return std::nullopt;
+    for (const QObject* button : buttons)
+        if (watched == button) return PointerOverButton(current);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && MovedOnItself(widget, event)) return PointerOverBackground(current);
+    return std::nullopt;
 }
 
 namespace {

@@ -41,12 +41,10 @@ using css::uno::UNO_QUERY_THROW;
 // Far beyond any camera's photo; a larger file is not taken for one.
 constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
 
-rtl::OUString FileUrl(const QString& path)
+rtl::OUString PhotoUrl(const QString& path)
 {
-    rtl::OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOUString(path), url) != osl::FileBase::E_None)
-        throw EngineError(errtext::kPictureNotFound);
-    return url;
+    if (auto url = toFileUrl(path)) return *url;
+    throw EngineError(errtext::kPictureNotFound);
 }
 
 Reference<css::graphic::XGraphic> Query(const Reference<css::graphic::XGraphicProvider>& provider,
@@ -124,7 +122,7 @@ Reference<css::graphic::XGraphic> Upright(OfficeSession& session,
 
     static std::atomic<unsigned> counter{0};
     const QString file = session.tempDir() + QStringLiteral("/upright-%1.%2").arg(counter++).arg(jpeg ? "jpg" : "png");
-    const rtl::OUString url = FileUrl(file);
+    const rtl::OUString url = PhotoUrl(file);
     const auto filterData = Props({Prop("PixelWidth", quarter ? pixels.Height : pixels.Width),
                                    Prop("PixelHeight", quarter ? pixels.Width : pixels.Height),
                                    Prop("Quality", sal_Int32(95))});
@@ -177,7 +175,7 @@ PhotoFile InspectPhoto(const QString& path)
 
 LoadedPhoto LoadPhoto(OfficeSession& session, const PhotoFile& photo)
 {
-    const rtl::OUString url = FileUrl(photo.path);
+    const rtl::OUString url = PhotoUrl(photo.path);
     const Reference<css::graphic::XGraphicProvider> provider = session.graphicProvider();
     Reference<css::graphic::XGraphic> graphic = Query(provider, url);
     if (!graphic.is()) throw EngineError(errtext::kNotAPicture);

@@ -27,9 +27,8 @@ using css::uno::Reference;
 void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& document, const QString& path)
 {
     if (!document.is()) throw EngineError(errtext::kNotSet);
-    rtl::OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOUString(path), url) != osl::FileBase::E_None)
-        throw EngineError(errtext::kBadFileName);
+    const std::optional<rtl::OUString> url = toFileUrl(path);
+    if (!url) throw EngineError(errtext::kBadFileName);
     session.call([&] {
         const Reference<css::frame::XStorable> storable(document, css::uno::UNO_QUERY_THROW);
         // Photos go in as they are: lossless keeps a JPEG's own bytes (no
@@ -38,7 +37,7 @@ void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& d
         const auto filterData = Props({Prop("UseLosslessCompression", true), Prop("ReduceImageResolution", false)});
         // storeToURL, unlike storeAsURL, leaves the document's location and
         // modified state alone.
-        storable->storeToURL(url, Props({Prop("FilterName", rtl::OUString("writer_pdf_Export")),
+        storable->storeToURL(*url, Props({Prop("FilterName", rtl::OUString("writer_pdf_Export")),
                                          Prop("FilterData", filterData)}));
     });
 }

@@ -57,16 +57,14 @@ struct Loaded {
 
 std::vector<SheetRow> ReadSheet(OfficeSession& session, const QString& path, const QString& sheet)
 {
-    rtl::OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOUString(QFileInfo(path).absoluteFilePath()), url) !=
-        osl::FileBase::E_None)
-        throw std::runtime_error(kUnreadable);
+    const std::optional<rtl::OUString> url = toFileUrl(path);
+    if (!url) throw std::runtime_error(kUnreadable);
     return session.call(kLoadBound, [&] {
         Loaded loaded;
         try {
             Reference<css::frame::XComponentLoader> loader(session.desktop(), UNO_QUERY_THROW);
             loaded.doc = loader->loadComponentFromURL(
-                url, "_blank", 0,
+                *url, "_blank", 0,
                 Props({Prop("Hidden", true), Prop("ReadOnly", true),
                        Prop("MacroExecutionMode", sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE))}));
         } catch (const css::io::IOException&) {

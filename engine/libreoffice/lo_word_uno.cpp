@@ -122,11 +122,8 @@ std::int32_t IntArg(const Args& args, size_t position, std::u16string_view name,
 
 rtl::OUString FileUrl(const QString& path)
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    rtl::OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOUString(absolute), url) != osl::FileBase::E_None)
-        throw EngineError(errtext::kDocumentNotFound);
-    return url;
+    if (auto url = toFileUrl(path)) return *url;
+    throw EngineError(errtext::kDocumentNotFound);
 }
 
 Reference<text::XText> BodyText(const Reference<css::lang::XComponent>& doc)

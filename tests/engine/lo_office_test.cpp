@@ -7,6 +7,7 @@
 #include "engine/libreoffice/office_session.h"
 #include "engine/libreoffice/profile_slot.h"
 #include "engine/libreoffice/quitting_offices.h"
+#include "tests/support/engine_failure.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,21 +27,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using marigal::test::EngineFailure;
 using namespace marigal::engine;
 using namespace marigal::engine::lo;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::u16string describeFailure(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EngineError& e) {
-        return e.description();
-    }
-    return u"(no error)";
-}
 
 QByteArray procFile(pid_t pid, const char* name)
 {
@@ -154,14 +146,14 @@ TEST_F(OfficeTest, QuitEndsTheOfficeAndEveryLaterCallFails)
     EXPECT_NE(sofficeBin(), -1) << "no soffice.bin on the test's profile";
     EXPECT_TRUE(slotHeld(slot(0)));
 
-    EXPECT_EQ(describeFailure([&] { app.call(u"Activate"); }), errtext::kNoSuchMember);
-    EXPECT_EQ(describeFailure([&] { app.get(u"Quit"); }), errtext::kNoSuchMember);
+    EXPECT_EQ(EngineFailure([&] { app.call(u"Activate"); }), errtext::kNoSuchMember);
+    EXPECT_EQ(EngineFailure([&] { app.get(u"Quit"); }), errtext::kNoSuchMember);
 
     app.call(u"QUIT");
     expectAllGone(slot(0));
 
-    EXPECT_EQ(describeFailure([&] { app.call(u"Quit"); }), errtext::kServerGone);
-    EXPECT_EQ(describeFailure([&] { app.get(u"Documents"); }), errtext::kServerGone);
+    EXPECT_EQ(EngineFailure([&] { app.call(u"Quit"); }), errtext::kServerGone);
+    EXPECT_EQ(EngineFailure([&] { app.get(u"Documents"); }), errtext::kServerGone);
 
     // The office rewrote the profile's settings on its way out and kept ours.
     QFile xcu(slot(0) + QStringLiteral("/user/registrymodifications.xcu"));
@@ -237,13 +229,13 @@ TEST_F(OfficeTest, AHungCallIsKilledAndReported)
 
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+    EXPECT_EQ(EngineFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
               errtext::kServerHung);
     EXPECT_GE(clock.elapsed(), 19000);
     EXPECT_LT(clock.elapsed(), 25000);
     EXPECT_FALSE(session->alive());
     expectAllGone(slot(0));
-    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+    EXPECT_EQ(EngineFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
               errtext::kServerGone);
     session->quit();  // nothing left to do, and no error
 }
@@ -253,7 +245,7 @@ TEST_F(OfficeTest, AnOfficeThatDiesIsGone)
     auto session = OfficeSession::start(options());
     ASSERT_EQ(::kill(-session->processGroup(), SIGKILL), 0);
     // Whether the bridge or the process notices first, it is the same error.
-    EXPECT_EQ(describeFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
+    EXPECT_EQ(EngineFailure([&] { session->call([&] { session->desktop()->getComponents(); }); }),
               errtext::kServerGone);
     expectAllGone(slot(0));
 }
@@ -265,11 +257,11 @@ TEST_F(OfficeTest, AMissingOfficeOrAnUnknownClassCannotCreateAtOnce)
     LibreOfficeBackend missing(o);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(describeFailure([&] { missing.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_EQ(EngineFailure([&] { missing.create(kWordProgId); }), errtext::kCannotCreate);
     EXPECT_LT(clock.elapsed(), 5000) << "waited for an office that cannot exist";
 
     LibreOfficeBackend backend(options());
-    EXPECT_EQ(describeFailure([&] { backend.create(u"Excel.Application"); }), errtext::kCannotCreate);
+    EXPECT_EQ(EngineFailure([&] { backend.create(u"Excel.Application"); }), errtext::kCannotCreate);
     EXPECT_TRUE(officePids().empty());
 }
 
@@ -280,7 +272,7 @@ TEST_F(OfficeTest, AnOfficeDyingAtStartCannotCreateAtOnce)
     LibreOfficeBackend backend(o);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_EQ(EngineFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
     EXPECT_LT(clock.elapsed(), 10000) << "waited out the start timeout for a dead office";
     expectAllGone(slot(0));
 }
@@ -298,7 +290,7 @@ TEST_F(OfficeTest, AnOfficeThatNeverAnswersIsKilledAtTheStartTimeout)
     for (const auto bound : {3000, 1000}) {
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+        EXPECT_EQ(EngineFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
         EXPECT_GE(clock.elapsed(), bound);
         EXPECT_LT(clock.elapsed(), bound + 2000);
         expectAllGone(slot(0));
@@ -318,13 +310,13 @@ TEST_F(OfficeTest, AnAbortReachesAnOfficeStillStartingAndNoneStartsAfterIt)
         std::this_thread::sleep_for(300ms);
         backend.abortAll();
     });
-    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_EQ(EngineFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
     stopper.join();
     EXPECT_LT(clock.elapsed(), 5000);  // well before its start's bound
     expectAllGone(slot(0));
     // After a stop, no office is started at all.
     clock.restart();
-    EXPECT_EQ(describeFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
+    EXPECT_EQ(EngineFailure([&] { backend.create(kWordProgId); }), errtext::kCannotCreate);
     EXPECT_LT(clock.elapsed(), 1000);
 }
 

@@ -9,6 +9,7 @@
 #include "engine/libreoffice/profile_slot.h"
 #include "engine/libreoffice/uno_strings.h"
 #include "engine/libreoffice/watchdog.h"
+#include "tests/support/engine_failure.h"
 #include "tests/support/temp_env.h"
 
 #include <QDir>
@@ -36,6 +37,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using marigal::test::EngineFailure;
 using namespace marigal::engine;
 using namespace marigal::engine::lo;
 using namespace std::chrono_literals;
@@ -292,16 +294,6 @@ struct Probe {
     }
 };
 
-std::u16string failure(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EngineError& e) {
-        return e.description();
-    }
-    return u"(no error)";
-}
-
 }  // namespace
 
 TEST(MemberTable, FindsMembersByNameInAnyCaseAndKind)
@@ -316,9 +308,9 @@ TEST(MemberTable, FindsMembersByNameInAnyCaseAndKind)
     table.invoke(p, QStringLiteral("Visible"), InvokeKind::PropertyPut, {Value::boolean(true)});
     EXPECT_EQ(p.calls, (QStringList{QStringLiteral("method/1"), QStringLiteral("get"), QStringLiteral("put")}));
 
-    EXPECT_EQ(failure([&] { table.invoke(p, QStringLiteral("Documents"), InvokeKind::PropertyGet, {}); }),
+    EXPECT_EQ(EngineFailure([&] { table.invoke(p, QStringLiteral("Documents"), InvokeKind::PropertyGet, {}); }),
               errtext::kNoSuchMember);
-    EXPECT_EQ(failure([&] { table.invoke(p, QStringLiteral("Quit"), InvokeKind::PropertyPut, {Value::int16(1)}); }),
+    EXPECT_EQ(EngineFailure([&] { table.invoke(p, QStringLiteral("Quit"), InvokeKind::PropertyPut, {Value::int16(1)}); }),
               errtext::kNoSuchMember);
     EXPECT_EQ(p.calls.size(), 3);
 }

@@ -4,6 +4,7 @@
 #include "cardgen/page_export.h"
 #include "engine/libreoffice/lo_backend.h"
 #include "engine/libreoffice/office_session.h"
+#include "tests/support/engine_failure.h"
 #include "tools/docbuild/doc_builder.h"
 #include "tools/docbuild/doc_reader.h"
 
@@ -20,22 +21,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using marigal::test::EngineFailure;
 using namespace marigal;
 using namespace marigal::engine;
 using docbuild::DocBuilder;
 using docbuild::DocReader;
 
 namespace {
-
-std::u16string Failure(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EngineError& e) {
-        return e.description();
-    }
-    return u"(no error)";
-}
 
 Arg Named(const char16_t* name, Value v)
 {
@@ -191,16 +183,16 @@ TEST_F(WordMembers, ShapesAndBookmarksAreFoundByTheirNames)
     EXPECT_EQ(doc.obj(u"Shapes", {Value::string(u"Rectangle 4")}).get(u"Name").toString(), u"Rectangle 4");
     EXPECT_EQ(doc.obj(u"Shapes", {Value::string(u"WordArt 55")}).obj(u"TextEffect").get(u"Text").toString(),
               u"thinking\nof you...");
-    EXPECT_EQ(Failure([&] { doc.obj(u"Shapes", {Value::string(u"Text Box 9")}); }), errtext::kItemNotFound);
-    EXPECT_EQ(Failure([&] { doc.obj(u"Bookmarks").obj(u"Item", {Value::string(u"nope")}); }),
+    EXPECT_EQ(EngineFailure([&] { doc.obj(u"Shapes", {Value::string(u"Text Box 9")}); }), errtext::kItemNotFound);
+    EXPECT_EQ(EngineFailure([&] { doc.obj(u"Bookmarks").obj(u"Item", {Value::string(u"nope")}); }),
               errtext::kNoSuchBookmark);
-    EXPECT_EQ(Failure([&] { doc.call(u"PrintOut"); }), errtext::kNoSuchMember);
-    EXPECT_EQ(Failure([&] { app.obj(u"Selection").call(u"MoveDown", {Named(u"Unit", Value::int32(9))}); }),
+    EXPECT_EQ(EngineFailure([&] { doc.call(u"PrintOut"); }), errtext::kNoSuchMember);
+    EXPECT_EQ(EngineFailure([&] { app.obj(u"Selection").call(u"MoveDown", {Named(u"Unit", Value::int32(9))}); }),
               errtext::kValueOutOfRange);
     // ActiveDocument.Application is the application itself.
     EXPECT_EQ(doc.obj(u"Application").dispatch(), app.dispatch());
     app.call(u"Quit");
-    EXPECT_EQ(Failure([&] { doc.get(u"Name"); }), errtext::kServerGone);
+    EXPECT_EQ(EngineFailure([&] { doc.get(u"Name"); }), errtext::kServerGone);
 }
 
 TEST_F(WordMembers, TypingReplacesTheBoxTextAndWordArtTakesTheMessage)
@@ -394,9 +386,9 @@ TEST_F(WordMembers, ASaveTheOfficeCannotFinishLeavesNoTemporaryFile)
     const struct rlimit small{4096, 4096};
     ASSERT_EQ(::prlimit(office, RLIMIT_FSIZE, &small, nullptr), 0);
     QDir().mkpath(path("cut"));
-    EXPECT_NE(Failure([&] { doc.call(u"SaveAs", {Value::stringRef(path("cut/card.doc"))}); }), u"(no error)");
+    EXPECT_NE(EngineFailure([&] { doc.call(u"SaveAs", {Value::stringRef(path("cut/card.doc"))}); }), u"(no error)");
     EXPECT_EQ(QDir(path("cut")).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".tmp"), QStringList());
-    Failure([&] { app.call(u"Quit"); });  // it may have ended with the save
+    EngineFailure([&] { app.call(u"Quit"); });  // it may have ended with the save
 }
 
 TEST_F(WordMembers, BadInputsReadLikeWordErrors)
@@ -407,8 +399,8 @@ TEST_F(WordMembers, BadInputsReadLikeWordErrors)
     f.write("just words, no picture");
     f.close();
     Object app = backend_.create(kWordProgId);
-    EXPECT_EQ(Failure([&] { app.obj(u"Selection"); }), errtext::kNoDocument);
-    EXPECT_EQ(Failure([&] { app.obj(u"Documents").call(u"Open", {Value::stringRef(path("missing.dot"))}); }),
+    EXPECT_EQ(EngineFailure([&] { app.obj(u"Selection"); }), errtext::kNoDocument);
+    EXPECT_EQ(EngineFailure([&] { app.obj(u"Documents").call(u"Open", {Value::stringRef(path("missing.dot"))}); }),
               errtext::kDocumentNotFound);
     Object doc = open(app, path("card.dot"));
     Object sel = app.obj(u"Selection");
@@ -416,20 +408,20 @@ TEST_F(WordMembers, BadInputsReadLikeWordErrors)
     auto add = [&](const QString& file) {
         sel.obj(u"InlineShapes").call(u"AddPicture", {Named(u"filename", Value::string(file))});
     };
-    EXPECT_EQ(Failure([&] { add(path("gone.jpg")); }), errtext::kPictureNotFound);
-    EXPECT_EQ(Failure([&] { add(text); }), errtext::kNotAPicture);
+    EXPECT_EQ(EngineFailure([&] { add(path("gone.jpg")); }), errtext::kPictureNotFound);
+    EXPECT_EQ(EngineFailure([&] { add(text); }), errtext::kNotAPicture);
     // Nothing named as a photo may block: a named pipe no one writes to, a
     // device that never ends.
     const QString fifo = path("pipe.jpg");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_EQ(Failure([&] { add(fifo); }), errtext::kNotAPicture);
-    EXPECT_EQ(Failure([&] { add("/dev/zero"); }), errtext::kNotAPicture);
+    EXPECT_EQ(EngineFailure([&] { add(fifo); }), errtext::kNotAPicture);
+    EXPECT_EQ(EngineFailure([&] { add("/dev/zero"); }), errtext::kNotAPicture);
     const QString locked = WritePhoto(path("locked.jpg"), QSize(40, 30), kPhotoRed);
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
     if (::geteuid() != 0) {  // root reads it all the same
-        EXPECT_EQ(Failure([&] { add(locked); }), errtext::kPictureUnreadable);
+        EXPECT_EQ(EngineFailure([&] { add(locked); }), errtext::kPictureUnreadable);
     }
-    EXPECT_EQ(Failure([&] { doc.call(u"SaveAs", {Value::stringRef(path("no/such/folder/x.doc"))}); }),
+    EXPECT_EQ(EngineFailure([&] { doc.call(u"SaveAs", {Value::stringRef(path("no/such/folder/x.doc"))}); }),
               errtext::kCannotSave);
     // Closing without saving leaves the template as it was.
     QFile original(path("card.dot"));
@@ -437,7 +429,7 @@ TEST_F(WordMembers, BadInputsReadLikeWordErrors)
     const QByteArray before = original.readAll();
     original.close();
     doc.call(u"Close", {Named(u"savechanges", Value::int32(0))});
-    EXPECT_EQ(Failure([&] { doc.call(u"Close"); }), errtext::kObjectDeleted);
+    EXPECT_EQ(EngineFailure([&] { doc.call(u"Close"); }), errtext::kObjectDeleted);
     app.call(u"Quit");
     original.open(QIODevice::ReadOnly);
     EXPECT_EQ(original.readAll(), before);

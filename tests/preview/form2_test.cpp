@@ -7,6 +7,7 @@
 #include "preview/form2.h"
 #include "tests/support/scripted_modal.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/window_fixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,18 +73,11 @@ QRect PxRect(int l, int t, int w, int h)
     return QRect(Px(l), Px(t), Px(w), Px(h));
 }
 
-class Form2Test : public ::testing::Test {
+class Form2Test : public test::WindowTest<Form2, ReactivatingModal> {
 protected:
-    QTemporaryDir dir;
-    QString appFolder = dir.filePath("app");
-    ReactivatingModal modal;
-    std::unique_ptr<Form2> form;
     int mainShown = 0;
-    int ended = 0;
 
-    Form2Test() { QDir().mkpath(appFolder); }
-
-    Form2& make()
+    Form2& make() override
     {
         Form2Services svc;
         svc.modal = &modal;
@@ -91,12 +85,6 @@ protected:
         svc.showMainWindow = [this] { ++mainShown; };
         svc.endApplication = [this] { ++ended; };
         form = std::make_unique<Form2>(svc);
-        return *form;
-    }
-
-    Form2& load()
-    {
-        make().Form_Load();
         return *form;
     }
 

@@ -6,6 +6,7 @@
 #include "shell/form1.h"
 #include "tests/support/scripted_modal.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/window_fixture.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -16,25 +17,18 @@
 
 namespace marigal::test {
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public WindowTest<Form1> {
 protected:
-    QTemporaryDir dir;
     QString ini = dir.filePath("Marigal.conf");
-    QString appFolder = dir.filePath("app");
-    ScriptedModal modal;
     engine::RecordingFake engine;
     std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<Form1> form;
     int draw = 50;
     QStringList opened;
-    int ended = 0;
-
-    Form1Test() { QDir().mkpath(appFolder); }
 
     void store(const QString& key, const QString& value) { SettingsStore(ini).SaveSetting(key, value); }
     QString stored(const QString& key) const { return SettingsStore(ini).GetSetting(key, "<absent>"); }
 
-    Form1& make()
+    Form1& make() override
     {
         settings = std::make_unique<SettingsStore>(ini);
         Form1Services svc;
@@ -46,12 +40,6 @@ protected:
         svc.openUrl = [this](const QString& url) { opened << url; };
         svc.endApplication = [this] { ++ended; };
         form = std::make_unique<Form1>(svc);
-        return *form;
-    }
-
-    Form1& load()
-    {
-        make().Form_Load();
         return *form;
     }
 

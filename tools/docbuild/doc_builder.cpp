@@ -41,12 +41,6 @@ namespace marigal::docbuild {
 
 namespace {
 
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using css::uno::XInterface;
-
 // The character and paragraph properties ParagraphStyle sets.
 css::uno::Sequence<rtl::OUString> styleProperties()
 {

@@ -43,12 +43,6 @@ namespace marigal::docbuild {
 
 namespace {
 
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using css::uno::XInterface;
-
 bool hasProperty(const Reference<XInterface>& object, const char* name)
 {
     Reference<css::beans::XPropertySet> props(object, UNO_QUERY);

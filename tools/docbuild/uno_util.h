@@ -23,6 +23,11 @@ namespace marigal::docbuild {
 
 using engine::lo::toOUString;
 using engine::lo::toQString;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using css::uno::XInterface;
 
 inline rtl::OUString ou(const char* ascii)
 {
