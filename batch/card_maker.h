@@ -15,7 +15,7 @@ struct CardOutcome {
     bool made = false;
     QString error;            // why not
     bool officeLost = false;  // the office died or hung: another may do it
-    QString part;             // the card's PDF, kept for a combined one
+    QString part = {};        // the card's PDF, kept for a combined one
 };
 
 class CardMaker {

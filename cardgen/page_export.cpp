@@ -89,6 +89,12 @@ void SaveDocAsJPG(engine::Backend& backend, Modal& modal, const QString& inFile,
     s(116, [&] { word = backend.create(engine::kWordProgId); });
     s(118, [&] { doc = Object(word.obj(u"Documents").call(u"Open", {Value::stringRef(inFile)}).toDispatch()); });
     s(120, [&] { doc.obj(u"Range").call(u"CopyAsPicture"); });
+    // The card as the office draws it, kept beside the card document for
+    // printing and saving as PDF; made before the picture, so that a card
+    // shown always has one.
+    s(121, [&] {
+        doc.call(u"ExportAsFixedFormat", {Value::stringRef(CardPdfPath(inFile)), Value::int32(17)});
+    });
     s(122, [&] {
         // No picture of an earlier card may stand in for this one's.
         RemoveFile(PagePicturePath());

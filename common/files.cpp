@@ -391,4 +391,11 @@ QString WorkPath(const QString& fileName)
     return JoinPath(RunFolder(), fileName);
 }
 
+QString CardPdfPath(const QString& cardDocument)
+{
+    if (cardDocument.isEmpty()) return {};
+    const QFileInfo doc(cardDocument);
+    return doc.dir().filePath(doc.completeBaseName() + QStringLiteral(".pdf"));
+}
+
 }  // namespace marigal

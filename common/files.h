@@ -103,4 +103,8 @@ void RemoveRunFolders();
 // A working file's path: RunFolder() joined with `fileName`.
 QString WorkPath(const QString& fileName);
 
+// The card's PDF, kept beside the card document: its name with ".pdf" for
+// its extension ("tamlor12345678.doc" -> "tamlor12345678.pdf"); "" for "".
+QString CardPdfPath(const QString& cardDocument);
+
 }  // namespace marigal

@@ -20,7 +20,10 @@ public:
     // Each returns the chosen full path, or "" when the user cancelled.
     virtual QString openFile(const QString& fileName, const QString& title, const QString& filter) = 0;
     // Never asks about overwriting: the caller asks its own question.
-    virtual QString saveFile(const QString& fileName, const QString& title, const QString& filter) = 0;
+    // `filterIndex`, from 1: the filter entry shown first, then the one the
+    // user chose.
+    virtual QString saveFile(const QString& fileName, const QString& title, const QString& filter,
+                             int& filterIndex) = 0;
 };
 
 // The file dialog component: set its fields, show it, read the chosen name
@@ -29,8 +32,9 @@ struct CommonDialog {
     QString FileName;
     QString DialogTitle;
     QString Filter;
+    int FilterIndex = 1;  // from 1, as the dialog counts its filter entries
     void ShowOpen(Modal& modal) { FileName = modal.openFile(FileName, DialogTitle, Filter); }
-    void ShowSave(Modal& modal) { FileName = modal.saveFile(FileName, DialogTitle, Filter); }
+    void ShowSave(Modal& modal) { FileName = modal.saveFile(FileName, DialogTitle, Filter, FilterIndex); }
 };
 
 // The bar-separated filter as the file dialog's name filters. Each entry keeps

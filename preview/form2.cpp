@@ -254,7 +254,10 @@ void Form2::Form_Activate()
 void Form2::Form_QueryUnload()
 {
     Steps s(*svc_.modal, kForm, QStringLiteral("Form_QueryUnload"));
-    s(100, [&] { RemoveFile(mWordFile); });
+    s(100, [&] {
+        RemoveFile(mWordFile);
+        RemoveFile(CardPdfPath(mWordFile));
+    });
     // Lets queued work such as painting run before the application ends.
     s(102, [&] { QCoreApplication::processEvents(); });
     s(104, [&] { QCoreApplication::processEvents(); });
@@ -282,7 +285,10 @@ void Form2::PushButton2_Click()
 void Form2::PushButton8_Click()
 {
     Steps s(*svc_.modal, kForm, QStringLiteral("PushButton8_Click"));
-    s(102, [&] { RemoveFile(mWordFile); });
+    s(102, [&] {
+        RemoveFile(mWordFile);
+        RemoveFile(CardPdfPath(mWordFile));
+    });
     s(104, [&] {
         if (svc_.showMainWindow) svc_.showMainWindow();
     });
@@ -301,9 +307,14 @@ void Form2::PushButton6_Click()
     MsgResult answer = MsgResult::Ok;  // none yet
     step(106, [&] { CommonDialog1.FileName = QString(); });
     step(108, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
-    step(110, [&] { CommonDialog1.Filter = QStringLiteral("Word Files (*.doc)|*.doc"); });
+    // The Word document first and chosen; the card's PDF besides.
+    step(110, [&] {
+        CommonDialog1.Filter = QStringLiteral("Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf");
+        CommonDialog1.FilterIndex = 1;
+    });
     step(112, [&] { CommonDialog1.ShowSave(*svc_.modal); });
     step(114, [&] { name = CommonDialog1.FileName; });
+    const QString source = CommonDialog1.FilterIndex == 2 ? CardPdfPath(mWordFile) : mWordFile;
     if (!name.isEmpty()) {
         bool exists = false;
         step(118, [&] { exists = FileExists(name); });
@@ -315,11 +326,11 @@ void Form2::PushButton6_Click()
             });
             // The old file is replaced only by a complete copy (130), never
             // deleted beforehand; the card document itself is never a target.
-            if (answer == MsgResult::Yes) step(124, [&] { RefuseSameFile(mWordFile, name); });
+            if (answer == MsgResult::Yes) step(124, [&] { RefuseSameFile(source, name); });
         } else {
             step(126, [&] { answer = MsgResult::Yes; });
         }
-        if (answer == MsgResult::Yes && !failed) step(130, [&] { CopyFileReplacing(mWordFile, name); });
+        if (answer == MsgResult::Yes && !failed) step(130, [&] { CopyFileReplacing(source, name); });
     }
     if (!failed)
         step(132, [&] { svc_.modal->message(QStringLiteral("Done."), title, MsgButtons::Ok, MsgIcon::None); });

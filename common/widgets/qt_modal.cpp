@@ -36,30 +36,35 @@ MsgResult QtModal::message(const QString& text, const QString& caption, MsgButto
     return r == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
 }
 
-QString QtModal::fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter)
+QString QtModal::fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter,
+                            int* filterIndex)
 {
     QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), title);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOptions(QFileDialog::HideNameFilterDetails | QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(DialogNameFilters(filter));
+    const QStringList filters = DialogNameFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex && *filterIndex >= 1 && *filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[*filterIndex - 1]);
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     ApplyDialogSkin(dialog);
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     QApplication::restoreOverrideCursor();
     if (!accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (filterIndex) *filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
     return dialog.selectedFiles().constFirst();
 }
 
 QString QtModal::openFile(const QString& fileName, const QString& title, const QString& filter)
 {
-    return fileDialog(false, fileName, title, filter);
+    return fileDialog(false, fileName, title, filter, nullptr);
 }
 
-QString QtModal::saveFile(const QString& fileName, const QString& title, const QString& filter)
+QString QtModal::saveFile(const QString& fileName, const QString& title, const QString& filter, int& filterIndex)
 {
-    return fileDialog(true, fileName, title, filter);
+    return fileDialog(true, fileName, title, filter, &filterIndex);
 }
 
 }  // namespace marigal

@@ -14,10 +14,11 @@ public:
     MsgResult message(const QString& text, const QString& caption, MsgButtons buttons,
                       MsgIcon icon) override;
     QString openFile(const QString& fileName, const QString& title, const QString& filter) override;
-    QString saveFile(const QString& fileName, const QString& title, const QString& filter) override;
+    QString saveFile(const QString& fileName, const QString& title, const QString& filter, int& filterIndex) override;
 
 private:
-    QString fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter);
+    QString fileDialog(bool save, const QString& fileName, const QString& title, const QString& filter,
+                       int* filterIndex);
     QWidget* parent_;
 };
 

@@ -43,7 +43,7 @@ void ExportPdf(OfficeSession& session, const Reference<css::lang::XComponent>& d
 }
 
 QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XComponent>& document, double dpi,
-                      QSize fit)
+                      QSize fit, QString* keptPdf)
 {
     if (!(dpi > 0) || !std::isfinite(dpi)) throw std::invalid_argument("RenderDocument: dpi must be positive");
     session.ensureAlive();
@@ -52,7 +52,11 @@ QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XCompon
     const QString path = session.tempDir() + QStringLiteral("/pages-%1.pdf").arg(counter++);
     struct Removed {
         const QString& path;
-        ~Removed() { QFile::remove(path); }
+        bool kept = false;
+        ~Removed()
+        {
+            if (!kept) QFile::remove(path);
+        }
     } removed{path};
     QElapsedTimer clock;
     clock.start();
@@ -65,6 +69,10 @@ QImage RenderDocument(OfficeSession& session, const Reference<css::lang::XCompon
                                              .arg(picture.width())
                                              .arg(picture.height())
                                              .arg(clock.elapsed() - exported);
+    if (keptPdf) {
+        removed.kept = true;
+        *keptPdf = path;
+    }
     return picture;
 }
 

@@ -22,9 +22,11 @@ namespace marigal::engine::lo {
 // Leaves the document as it was (not even marked modified). Office failures
 // raise as described at OfficeSession::call; a PDF the renderer cannot read,
 // or a picture too large for memory, raises "Automation error".
-// `dpi` must be positive and finite.
+// `dpi` must be positive and finite. With `keptPdf`, the PDF the picture was
+// drawn from stays, in the office's temporary folder, and its path is set
+// there; without, it is removed.
 QImage RenderDocument(OfficeSession& session, const css::uno::Reference<css::lang::XComponent>& document,
-                      double dpi, QSize fit = QSize());
+                      double dpi, QSize fit = QSize(), QString* keptPdf = nullptr);
 
 // The two steps of RenderDocument, apart for tests and measurements.
 // The document as a PDF file at `path`: read by the renderer from the file,

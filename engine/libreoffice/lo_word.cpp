@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTemporaryFile>
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -375,6 +376,10 @@ public:
         if (IntArg(args, 1, u"ExportFormat", -1) != 17) throw EngineError(errtext::kValueOutOfRange);
         const auto doc = Live(entry_);
         RefuseUnwritable(path);
+        if (!entry_->pagesPdf.isEmpty() &&
+            call([&] { return !Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->isModified(); }) &&
+            CopyPagesPdf(entry_->pagesPdf, path))
+            return {};
         const SaveLeftovers leftovers(QFileInfo(path).absolutePath());
         ExportPdf(*state_->session, doc, path);
         return {};
@@ -416,8 +421,27 @@ public:
         return Value::boolean(call([&] { return !Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->isModified(); }));
     }
 
+    // The PDF a picture of the unchanged document was drawn from, put at
+    // `path` whole or not at all; false when it cannot be.
+    static bool CopyPagesPdf(const QString& pages, const QString& path)
+    {
+        QFile in(pages);
+        if (!in.open(QIODevice::ReadOnly)) return false;
+        QTemporaryFile out(QFileInfo(path).absolutePath() + QStringLiteral("/.marigal-XXXXXX"));
+        if (!out.open()) return false;
+        QByteArray chunk;
+        while (!(chunk = in.read(1 << 20)).isEmpty())
+            if (out.write(chunk) != chunk.size()) return false;
+        if (in.error() != QFileDevice::NoError || !out.flush()) return false;
+        if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+            return false;
+        out.setAutoRemove(false);
+        return true;
+    }
+
     static void CloseDocument(WordState& state, const std::shared_ptr<DocEntry>& entry)
     {
+        if (!entry->pagesPdf.isEmpty()) QFile::remove(std::exchange(entry->pagesPdf, QString()));
         auto doc = entry->doc;
         entry->doc.clear();
         entry->sel = {};
@@ -488,6 +512,12 @@ public:
                 } catch (...) {
                 }
                 throw;
+            }
+            // Opened, a document is saved as Word has it: the names given back
+            // are the file's own, not a change.
+            try {
+                Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->setModified(false);
+            } catch (const css::uno::Exception&) {
             }
             qCDebug(lcOfficeTiming).noquote() << QStringLiteral("document loaded in %1 ms, its names in %2 ms")
                                                      .arg(loaded)

@@ -12,6 +12,7 @@
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 
+#include <QFile>
 #include <QString>
 
 #include <memory>
@@ -41,6 +42,9 @@ struct DocEntry {
     Reference<css::lang::XComponent> doc;
     Selection sel;
     QString fileKey;  // its file, for what loads of the same file share; empty: none
+    // The PDF its last Range.CopyAsPicture was drawn from, while the document
+    // is unchanged since (in the office's temporary folder); empty: none.
+    QString pagesPdf;
 };
 
 struct WordState {

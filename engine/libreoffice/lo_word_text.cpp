@@ -319,8 +319,14 @@ public:
     Value copyAsPicture(InvokeKind, const Args&)
     {
         const auto doc = Live(entry_);
+        // Kept for ExportAsFixedFormat while the document stays unchanged, so
+        // that a card's PDF after its picture costs no second export.
+        if (!entry_->pagesPdf.isEmpty()) QFile::remove(std::exchange(entry_->pagesPdf, QString()));
+        const bool unchanged =
+            call([&] { return !Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->isModified(); });
         const auto picture = std::make_shared<QImage>(
-            RenderDocument(*state_->session, doc, kPictureDpi, state_->session->options().pictureFit)
+            RenderDocument(*state_->session, doc, kPictureDpi, state_->session->options().pictureFit,
+                           unchanged ? &entry_->pagesPdf : nullptr)
                 .convertToFormat(QImage::Format_ARGB32_Premultiplied));
         if (picture->isNull()) throw EngineError(errtext::kAutomationError);
         // In this program's memory: the desktop's clipboard keeps what the user copied.

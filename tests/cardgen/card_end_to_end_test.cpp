@@ -138,7 +138,9 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
         EXPECT_EQ(OfficesOfOurs(), 0);  // none left after the run
         ASSERT_TRUE(w.shown);
         EXPECT_FALSE(w.picture.isNull());
-        EXPECT_EQ(QDir(RunFolder()).entryList(QDir::Files), QStringList{QFileInfo(w.card).fileName()});
+        // The card document and its PDF, for printing and saving as PDF.
+        EXPECT_EQ(QDir(RunFolder()).entryList(QDir::Files),
+                  (QStringList{QFileInfo(w.card).fileName(), QFileInfo(CardPdfPath(w.card)).fileName()}));
         photos.remove();  // the card must not need the photo file any more
 
         auto session = engine::lo::OfficeSession::start({});
@@ -182,7 +184,9 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
         if (design == 5) {
             EXPECT_EQ(MagentaIn(picture, page, 1, QRect(QPoint(0, 0), page)) > 50, withPhoto);
         }
+        // As the preview's Back does.
         RemoveFile(w.card);
+        RemoveFile(CardPdfPath(w.card));
     }
 }
 

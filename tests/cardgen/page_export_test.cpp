@@ -62,8 +62,9 @@ TEST_F(PageExport, OpensCopiesClosesUnsavedAndQuitsReplacingThePicture)
     exportPage();
     EXPECT_TRUE(modal.messages.empty());
     const QString open = QStringLiteral("Documents.Open(&\"%1\")").arg(card);
+    const QString pdf = QStringLiteral(".ExportAsFixedFormat(&\"%1\", 17&)").arg(CardPdfPath(card));
     EXPECT_EQ(engine.calls(), (QStringList{"CreateObject(\"Word.Application\")", "Documents", open, open + ".Range",
-                                            open + ".Range.CopyAsPicture()", "ActiveDocument",
+                                            open + ".Range.CopyAsPicture()", open + pdf, "ActiveDocument",
                                             "ActiveDocument.Close(savechanges:=0%)", "Quit()"}));
     EXPECT_EQ(engine.running(), 0);
     const QImage written(PagePicturePath(), "BMP");

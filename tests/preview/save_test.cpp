@@ -1,6 +1,7 @@
 // "Save Results To Word File": the dialog, the overwrite question, and a copy
 // that never costs the user an old file or the card itself.
 
+#include "common/files.h"
 #include "common/steps.h"
 #include "preview/form2.h"
 #include "tests/support/scripted_modal.h"
@@ -60,12 +61,23 @@ TEST_F(SaveTest, SavesACopyUnderTheNameAsTyped)
     EXPECT_TRUE(modal.dialogs[0].save);
     EXPECT_EQ(modal.dialogs[0].fileName, "");
     EXPECT_EQ(modal.dialogs[0].title, "Save File");
-    EXPECT_EQ(modal.dialogs[0].filter, "Word Files (*.doc)|*.doc");
+    EXPECT_EQ(modal.dialogs[0].filter, "Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf");
     EXPECT_EQ(test::ReadFile(target), "the card's bytes");
     EXPECT_EQ(texts(), QStringList{"Done."});
     EXPECT_EQ(modal.messages[0].caption, "Marigal");
     EXPECT_EQ(modal.messages[0].icon, MsgIcon::None);
     EXPECT_TRUE(QFile::exists(card));  // the card stays for further saves
+
+    // The second entry saves the card's PDF, under the same rules.
+    test::WriteFile(CardPdfPath(card), "%PDF the card's pages");
+    modal.filterAnswers.push_back(2);
+    save(target, MsgResult::Yes);
+    EXPECT_EQ(texts(), (QStringList{"Are you sure you wish to overwrite " + target + " ?", "Done."}));
+    EXPECT_EQ(test::ReadFile(target), "%PDF the card's pages");
+    // Back removes the PDF with the card document.
+    form->PushButton8_Click();
+    EXPECT_FALSE(QFile::exists(card));
+    EXPECT_FALSE(QFile::exists(CardPdfPath(card)));
 }
 
 TEST_F(SaveTest, CancelAndDeclineWriteNothingButSayDone)

@@ -1,9 +1,11 @@
 // The main window with the real office, driven as a user drives it: photos
 // of today's kinds chosen with the browse button and made into cards, a cut
 // photo refused, a message too long for its design said before the card
-// shows; and whatever the user had copied is still there afterwards.
+// shows, the card saved as PDF; and whatever the user had copied is still
+// there afterwards.
 
 #include "cardgen/generation_run.h"
+#include "common/files.h"
 #include "common/settings.h"
 #include "engine/libreoffice/lo_backend.h"
 #include "preview/form2.h"
@@ -23,6 +25,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <poppler-qt6.h>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -134,4 +139,38 @@ TEST_F(Form1Office, AMessageTooLongForTheDesignIsSaidBeforeTheCardShows)
     EXPECT_EQ(modal.messages.back().text, MessageTooLongText(4));
     EXPECT_EQ(modal.messages.back().icon, MsgIcon::None);
     EXPECT_TRUE(previewShown());  // and the user sees the card
+}
+
+TEST_F(Form1Office, TheCardsPdfIsKeptBesideItSavedAsPdfAndGoneWithBack)
+{
+    const QString photo = dir.filePath("ann.jpg");
+    samples::FinePattern(QSize(800, 600)).save(photo, "JPG", 90);
+    form->Text1->setText("See you soon");
+    makeCard(photo, 1);  // Clouds: two pages
+    ASSERT_TRUE(previewShown());
+    Form2& preview = form->Preview();
+    const QString card = preview.mWordFile;
+    ASSERT_TRUE(QFile::exists(CardPdfPath(card)));
+
+    // "PDF Files (*.pdf)" in the save dialog, chosen as the user chooses it.
+    const QString saved = dir.filePath("For Ann.pdf");
+    modal.fileAnswers.push_back(saved);
+    modal.filterAnswers.push_back(2);
+    QTest::mouseClick(preview.PushButton6, Qt::LeftButton);
+    EXPECT_TRUE(modal.errorBoxes().empty());
+    const std::unique_ptr<Poppler::Document> pdf = Poppler::Document::load(saved);
+    ASSERT_TRUE(pdf);
+    ASSERT_EQ(pdf->numPages(), 2);
+    EXPECT_TRUE(pdf->page(0)->text(QRectF()).contains("See you soon") ||
+                pdf->page(1)->text(QRectF()).contains("See you soon"));
+    // The same card as the preview's picture: its pages side by side.
+    const QSizeF first = pdf->page(0)->pageSizeF(), second = pdf->page(1)->pageSizeF();
+    const QImage picture = preview.Picture1->pixmap().toImage();
+    EXPECT_NEAR((first.width() + second.width()) / std::max(first.height(), second.height()),
+                double(picture.width()) / picture.height(), 0.05);  // the picture is a few hundred pixels wide
+
+    back();
+    EXPECT_FALSE(QFile::exists(card));
+    EXPECT_FALSE(QFile::exists(CardPdfPath(card)));
+    EXPECT_TRUE(QFile::exists(saved));
 }

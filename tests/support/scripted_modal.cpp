@@ -22,9 +22,13 @@ QString ScriptedModal::openFile(const QString& fileName, const QString& title, c
     return r;
 }
 
-QString ScriptedModal::saveFile(const QString& fileName, const QString& title, const QString& filter)
+QString ScriptedModal::saveFile(const QString& fileName, const QString& title, const QString& filter, int& filterIndex)
 {
     dialogs.push_back({true, fileName, title, filter});
+    if (!filterAnswers.empty()) {
+        filterIndex = filterAnswers.front();
+        filterAnswers.pop_front();
+    }
     if (fileAnswers.empty()) return {};
     QString r = fileAnswers.front();
     fileAnswers.pop_front();

@@ -27,12 +27,14 @@ class ScriptedModal : public Modal {
 public:
     MsgResult message(const QString& text, const QString& caption, MsgButtons buttons, MsgIcon icon) override;
     QString openFile(const QString& fileName, const QString& title, const QString& filter) override;
-    QString saveFile(const QString& fileName, const QString& title, const QString& filter) override;
+    QString saveFile(const QString& fileName, const QString& title, const QString& filter, int& filterIndex) override;
 
     // Answers, used in order; when none is left a message answers OK / Yes
     // and a dialog answers "" (cancel).
     std::deque<MsgResult> messageAnswers;
     std::deque<QString> fileAnswers;
+    // The filter entry (from 1) a save dialog's user chose; none left: the one shown.
+    std::deque<int> filterAnswers;
 
     std::vector<ShownMessage> messages;
     std::vector<ShownDialog> dialogs;

@@ -20,7 +20,7 @@ public:
         return MsgResult::Ok;
     }
     QString openFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&, int&) override { return {}; }
 
     int messages = 0;
 };
