@@ -8,18 +8,24 @@
 #include "common/steps.h"
 #include "common/timing.h"
 #include "common/widgets/paint_trace.h"
+#include "preview/card_print.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 
 #include <cmath>
 
@@ -179,6 +185,11 @@ void Form2::buildControls()
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Print), QKeySequence(Qt::Key_Print)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { PrintCard(); });
+    const QString prints = QStringLiteral("Ctrl+P prints the card.");
+    PushButton6->setToolTip(QStringLiteral("Saves the card as a Word document or a PDF. ") + prints);
+    Picture1->setToolTip(prints);
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(HScroll1, v); });
     connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { ScrollBarMoved(VScroll1, v); });
 
@@ -334,6 +345,42 @@ void Form2::PushButton6_Click()
     }
     if (!failed)
         step(132, [&] { svc_.modal->message(QStringLiteral("Done."), title, MsgButtons::Ok, MsgIcon::None); });
+}
+
+void Form2::PrintCard()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("PrintCard"));
+    const QString title = ApplicationTitle(config::kProductTitle);
+    const QString pdf = CardPdfPath(mWordFile);
+    if (pdf.isEmpty()) return;
+    if (!AnyPrinter()) {
+        svc_.modal->message(QStringLiteral("No printer is set up. Add one in the system's printer settings, then "
+                                           "print again."),
+                            title, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    QPrinter printer;
+    printer.setDocName(QFileInfo(mWordFile).completeBaseName());
+    QPrintDialog dialog(&printer, this);
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setMinMax(1, 2);  // a card has one page or two
+    if (dialog.exec() != QDialog::Accepted) return;
+    PrintChoice choice;
+    choice.printer = printer.printerName();
+    choice.copies = printer.copyCount();
+    if (printer.printRange() == QPrinter::PageRange) {
+        choice.fromPage = printer.fromPage();
+        choice.toPage = printer.toPage();
+    }
+    choice.media = printer.pageLayout().pageSize().key();
+    choice.title = printer.docName();
+    s(100, [&] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct Restored {
+            ~Restored() { QApplication::restoreOverrideCursor(); }
+        } restored;
+        PrintPdf(pdf, choice);
+    });
 }
 
 void Form2::SyncFromZoom()

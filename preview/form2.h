@@ -64,6 +64,9 @@ public:
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton8_Click();
+    // Ctrl+P and the Print key: the system's print dialog, then the card's
+    // PDF to the chosen printer.
+    void PrintCard();
 
     // The viewport's visible area, which clips the image box.
     QWidget* ViewportArea() const { return viewArea_; }

@@ -14,7 +14,8 @@ need=(cmake g++ make pkg-config
       fonts-liberation
       dpkg-dev lintian desktop-file-utils appstream
       xvfb xdotool
-      procps binutils)
+      procps binutils
+      libcups2-dev cups cups-client cups-filters)
 
 # The office: an installed full LibreOffice is used as it is; otherwise the
 # packages without a desktop interface, which are all a headless office needs.

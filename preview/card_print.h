@@ -1,0 +1,27 @@
+#pragma once
+// Printing the card: its PDF, as the office drew it, handed to the desktop's
+// printing system (CUPS) with what the print dialog chose, so that the print
+// is as sharp as the printer allows, never a picture of the screen.
+
+#include <QString>
+
+namespace marigal {
+
+struct PrintChoice {
+    QString printer;       // the queue's name
+    int copies = 1;
+    int fromPage = 0;      // 0: every page
+    int toPage = 0;
+    QString media;         // the paper, as CUPS names it ("A4", "Letter"); empty: the printer's own
+    QString title;         // the job's name in the queue
+};
+
+// The printers the printing system offers; none where it has none or cannot
+// be reached.
+bool AnyPrinter();
+
+// Sends `pdf` as one job; returns its job id. Raises AppError with the
+// printing system's reason when the job is refused.
+int PrintPdf(const QString& pdf, const PrintChoice& choice);
+
+}  // namespace marigal
