@@ -12,7 +12,6 @@
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 
-#include <QFile>
 #include <QString>
 
 #include <memory>
