@@ -15,7 +15,8 @@ need=(cmake g++ make pkg-config
       dpkg-dev lintian desktop-file-utils appstream
       xvfb xdotool
       procps binutils
-      libcups2-dev cups cups-client cups-filters)
+      libcups2-dev cups cups-client cups-filters
+      wine wine64)
 
 # The office: an installed full LibreOffice is used as it is; otherwise the
 # packages without a desktop interface, which are all a headless office needs.

@@ -24,10 +24,28 @@ bool OneOf(HRESULT hr, const Codes& codes)
     return false;
 }
 
+// The Visual Basic runtime's errors that servers such as the file-system
+// object raise as FACILITY_CONTROL codes, often with no description: the
+// system has no text for them, the runtime has these.
+std::u16string_view ControlErrorText(HRESULT hr)
+{
+    if (HRESULT_FACILITY(hr) != FACILITY_CONTROL) return {};
+    switch (HRESULT_CODE(hr)) {
+    case 52: return errtext::kBadFileName;
+    case 53: return u"File not found";
+    case 58: return u"File already exists";
+    case 70: return u"Permission denied";
+    case 75: return u"Path/File access error";
+    case 76: return u"Path not found";
+    default: return {};
+    }
+}
+
 // The system's own text for a failure code, without its line break;
 // "Automation error" when the system has none.
 std::u16string SystemMessage(HRESULT hr)
 {
+    if (const std::u16string_view control = ControlErrorText(hr); !control.empty()) return std::u16string(control);
     wchar_t* buffer = nullptr;
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     DWORD length = FormatMessageW(flags, nullptr, DWORD(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);

@@ -1,4 +1,4 @@
-// Run by hand on a Windows machine to see the backend at work:
+// Run on a Windows machine, or under Wine by the tests, to see the backend at work:
 //   wincheck.exe              creates Word, shows its version, quits it
 //   wincheck.exe FILE         also deletes FILE the forced way
 #include "engine/com/com_backend.h"
