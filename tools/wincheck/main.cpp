@@ -1,6 +1,8 @@
 // Run on a Windows machine, or under Wine by the tests, to see the backend at work:
 //   wincheck.exe              creates Word, shows its version, quits it
 //   wincheck.exe FILE         also deletes FILE the forced way
+//   wincheck.exe --late-bound calls members of the file-system object by
+//                             name: one it has, with its result, and one it lacks
 #include "engine/com/com_backend.h"
 #include "engine/com/fso.h"
 
@@ -20,6 +22,19 @@ std::u16string FromArg(const char* s)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string(argv[1]) == "--late-bound") {
+        ComBackend backend;
+        Object fso = backend.create(u"Scripting.FileSystemObject");
+        std::cout << "GetExtensionName: " << ToUtf8(fso.call(u"GetExtensionName", {Value::string(u"C:\\card.doc")}).toString())
+                  << "\n";
+        try {
+            fso.call(u"NoSuchMember");
+            std::cout << "NoSuchMember: no error\n";
+        } catch (const EngineError& e) {
+            std::cout << "NoSuchMember: " << e.what() << "\n";
+        }
+        return 0;
+    }
     int status = 0;
     try {
         ComBackend backend;

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows side of the engine, run for real under Wine in a prefix of the
-# test's own: the COM runtime's answer to a class that is not registered, and
-# the forced delete through Wine's own Scripting.FileSystemObject: a
-# read-only file removed, a missing one reported as "File not found".
-#   forced_delete_test.sh WINCHECK_EXE
+# test's own: the COM runtime's answer to a class that is not registered;
+# late-bound calls by name on Wine's own Scripting.FileSystemObject (a
+# member's result, and the adapter's text for a member it lacks); and the
+# forced delete through it: a read-only file removed, a missing one reported
+# as "File not found".
+#   com_backend_test.sh WINCHECK_EXE
 # Exit 77 (skipped) where Wine or the cross-built program is missing.
 set -uo pipefail
 exe=$1
@@ -32,4 +34,8 @@ grep -qx "DeleteFile: done" <<<"$out" || fail "the read-only file was not delete
 out=$(timeout 60 wine "$exe" "$(winpath "$work/missing.doc")" 2>&1 | tr -d '\r')
 echo "$out"
 grep -qx "DeleteFile: File not found" <<<"$out" || fail "a missing file is not reported as File not found"
+out=$(timeout 60 wine "$exe" --late-bound 2>&1 | tr -d '\r')
+echo "$out"
+grep -qx "GetExtensionName: doc" <<<"$out" || fail "a member's string result"
+grep -qx "NoSuchMember: Object doesn't support this property or method" <<<"$out" || fail "a member the server lacks"
 echo "PASSED"
