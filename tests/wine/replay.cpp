@@ -1,11 +1,12 @@
 // The Windows half of the Windows engine's test, run under Wine against the
 // stand-in Word server (standin_word.cpp):
 //
-//   replay RECORD NAME.tape...
+//   replay RECORD FAULTS NAME.tape...
 //       replays each conversation the Linux side recorded through the COM
 //       backend: every call on the object it went to, with its arguments of
-//       their kinds, checking each answer, and letting objects go when the
-//       program did. The stand-in's record (RECORD) must then equal
+//       their kinds, checking each answer (an error Word raised on Linux is
+//       raised by the stand-in, and must arrive with its description), and
+//       letting objects go when the program did. The stand-in's record (RECORD) must then equal
 //       NAME.calls line for line, and no server may be left running.
 //   faults RECORD FAULTS
 //       the failures a user can meet, through the real COM runtime: a member
@@ -227,7 +228,28 @@ bool SameRecord(const std::string& name, const std::wstring& record, const std::
     return true;
 }
 
-int ReplayTapes(const std::wstring& record, const std::vector<std::wstring>& tapes)
+// The faults file that makes the stand-in fail the calls that failed on
+// Linux, with the same description: a tape's create and call lines are the
+// recorded calls, one for one.
+void WriteFaults(const std::wstring& faultsFile, const std::vector<std::string>& tape,
+                 const std::vector<std::string>& calls)
+{
+    std::string faults;
+    std::size_t call = 0;
+    for (const std::string& line : tape) {
+        const std::vector<std::string> f = Split(line, '\t');
+        if (f.empty() || f[0] == "release") continue;
+        if (f[0] == "call" && f.size() > 5 && f[4] == "X" && call < calls.size())
+            faults += calls[call] + "\traise\t5152\t" + Unescaped(f[5]) + "\n";
+        ++call;
+    }
+    if (FILE* out = _wfopen(faultsFile.c_str(), L"wb")) {
+        std::fwrite(faults.data(), 1, faults.size(), out);
+        fclose(out);
+    }
+}
+
+int ReplayTapes(const std::wstring& record, const std::wstring& faultsFile, const std::vector<std::wstring>& tapes)
 {
     bool ok = true;
     ComBackend backend;
@@ -237,9 +259,11 @@ int ReplayTapes(const std::wstring& record, const std::vector<std::wstring>& tap
         const std::wstring wname = base.substr(slash == std::wstring::npos ? 0 : slash + 1);
         const std::string name(wname.begin(), wname.end());
         DeleteFileW(record.c_str());
+        const std::vector<std::string> lines = Split(ReadAll(tape), '\n');
+        WriteFaults(faultsFile, lines, Split(ReadAll(base + L".calls"), '\n'));
         const auto start = Clock::now();
         Replay replay(backend, name);
-        if (!replay.run(Split(ReadAll(tape), '\n')) || !SameRecord(name, record, base + L".calls")) {
+        if (!replay.run(lines) || !SameRecord(name, record, base + L".calls")) {
             ok = false;
             continue;
         }
@@ -334,8 +358,9 @@ int Faults(const std::wstring& record, const std::wstring& faultsFile)
 int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"replay" && argc >= 4) return ReplayTapes(argv[2], std::vector<std::wstring>(argv + 3, argv + argc));
+    if (mode == L"replay" && argc >= 5)
+        return ReplayTapes(argv[2], argv[3], std::vector<std::wstring>(argv + 4, argv + argc));
     if (mode == L"faults" && argc == 4) return Faults(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: replay replay RECORD TAPE... | replay faults RECORD FAULTS\n");
+    std::fprintf(stderr, "usage: replay replay RECORD FAULTS TAPE... | replay faults RECORD FAULTS\n");
     return 2;
 }
