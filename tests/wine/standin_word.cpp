@@ -17,6 +17,7 @@
 //                                     the server's process id
 
 #include "engine/object.h"
+#include "tests/wine/win_text.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -31,6 +32,7 @@
 using marigal::engine::Arg;
 using marigal::engine::Args;
 using marigal::engine::Value;
+using namespace marigal::wintest;
 
 namespace {
 
@@ -72,7 +74,6 @@ DWORD g_mainThread = 0;
 std::vector<std::u16string> g_names;
 
 std::u16string U16(const wchar_t* s, std::size_t n) { return {reinterpret_cast<const char16_t*>(s), n}; }
-std::u16string U16(const std::wstring& s) { return U16(s.data(), s.size()); }
 
 std::string Utf8(const std::u16string& s)
 {
@@ -81,25 +82,6 @@ std::string Utf8(const std::u16string& s)
     std::string out(std::size_t(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, w, int(s.size()), out.data(), n, nullptr, nullptr);
     return out;
-}
-
-std::u16string FromUtf8(const std::string& s)
-{
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring out(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n);
-    return U16(out);
-}
-
-std::string ReadAll(const std::wstring& path)
-{
-    std::string text;
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-        fclose(f);
-    }
-    return text;
 }
 
 void Append(const std::wstring& path, const std::string& text)
@@ -114,21 +96,8 @@ void Append(const std::wstring& path, const std::string& text)
 
 void LoadFaults(const std::wstring& path)
 {
-    const std::string text = ReadAll(path);
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::vector<std::string> fields;
-        for (std::size_t p = at;;) {
-            const std::size_t tab = text.find('\t', p);
-            if (tab == std::string::npos || tab > end) {
-                fields.push_back(text.substr(p, end - p));
-                break;
-            }
-            fields.push_back(text.substr(p, tab - p));
-            p = tab + 1;
-        }
+    for (const std::string& line : Split(ReadAll(path), '\n')) {
+        const std::vector<std::string> fields = Split(line, '\t');
         Fault f;
         if (fields.size() == 2 && fields[1] == "hang") f.hang = true;
         if (fields.size() == 4 && fields[1] == "raise") {
@@ -136,7 +105,6 @@ void LoadFaults(const std::wstring& path)
             f.description = FromUtf8(fields[3]);
         }
         if (f.hang || f.number) g_faults[FromUtf8(fields[0])] = f;
-        at = end + 1;
     }
 }
 
