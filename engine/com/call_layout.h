@@ -12,7 +12,9 @@
 //
 // An Empty argument means "not given": a named one and trailing positional
 // ones are left out, so the server applies its defaults; one that holds the
-// place of a later positional argument is passed as an empty variant.
+// place of a later positional argument is passed as "missing" (VT_ERROR,
+// DISP_E_PARAMNOTFOUND), as Visual Basic passes an omitted argument: an
+// empty variant would be taken as a value.
 
 #include "engine/value.h"
 

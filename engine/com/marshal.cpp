@@ -76,6 +76,10 @@ CallArgs::CallArgs(const Args& args, const CallLayout& layout, const std::vector
             const Slot& s = layout.block[i];
             const Value& value = args[s.arg].value;
             ToVariant(value, vars_[i], value.kind() == Value::Kind::StringRef ? &refs_[ref++] : nullptr);
+            if (value.isEmpty() && s.name == kPositional) {  // left out, in the place of a later one
+                vars_[i].vt = VT_ERROR;
+                vars_[i].scode = DISP_E_PARAMNOTFOUND;
+            }
             if (i < layout.named) namedIds_[i] = s.name == kAssignedValue ? DISPID_PROPERTYPUT : ids[s.name];
         }
     } catch (...) {

@@ -298,6 +298,10 @@ int Faults(const std::wstring& record, const std::wstring& faultsFile)
     Object word = backend.create(kWordProgId);
     expect("a member the server lacks", errorOf([&] { word.call(u"Spellcheck"); }), errtext::kNoSuchMember);
     Object documents = word.obj(u"Documents");
+    // An argument left out before a given one arrives as "missing".
+    documents.call(u"Open", {Value::stringRef(u"C:\\card.doc"), Value(), Value::boolean(true)});
+    expect("an argument left out", FromUtf8(Split(ReadAll(record), '\n').back()),
+           u"Documents.Open(&\"C:\\card.doc\", Empty, True)");
     expect("an error the server describes",
            errorOf([&] { documents.call(u"Open", {Value::stringRef(u"C:\\gone.doc")}); }), errtext::kDocumentNotFound);
 

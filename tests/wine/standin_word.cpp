@@ -124,10 +124,14 @@ struct Anything : marigal::engine::Dispatch {
 
 // What arrived, as the recording engine writes it. Anything a client should
 // not send shows as such, so that the record differs.
-Value Received(const VARIANT& v)
+// `assigned`: the value of a property put, which may be Empty; an argument
+// left out comes as "missing", never as an empty variant.
+Value Received(const VARIANT& v, bool assigned = false)
 {
     switch (v.vt) {
-    case VT_EMPTY: return {};
+    case VT_EMPTY:
+        if (assigned) return {};
+        break;
     case VT_ERROR:
         if (v.scode == DISP_E_PARAMNOTFOUND) return {};  // an optional argument left out
         break;
@@ -247,7 +251,7 @@ public:
         for (UINT i = 0; i < named; ++i) {
             const DISPID nameId = params->rgdispidNamedArgs[i];
             if (nameId == DISPID_PROPERTYPUT) {
-                assigned = Received(params->rgvarg[i]);
+                assigned = Received(params->rgvarg[i], true);
                 hasAssigned = true;
             } else if (nameId >= 1 && std::size_t(nameId) <= g_names.size()) {
                 own.emplace_back(g_names[std::size_t(nameId) - 1], Received(params->rgvarg[i]));
