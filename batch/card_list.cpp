@@ -90,10 +90,14 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOpti
         card.picture = Absolute(base, field(r, "picture").trimmed());
         card.pdf = Absolute(base, field(r, "pdf").trimmed());
         card.dpi = dpi;
+        card.fit = options.fit;
+        const QString fit = field(r, "fit").trimmed();
         if (card.design < 0)
             card.problem = QStringLiteral("no design \"%1\" (0 to 5, or a design's name)").arg(field(r, "design").trimmed());
         else if (card.output.isEmpty())
             card.problem = QStringLiteral("no output file named");
+        else if (!fit.isEmpty() && !PhotoFitNamed(fit, &card.fit))
+            card.problem = QStringLiteral("no fit \"%1\" (fill or whole)").arg(fit);
         cards.push_back(card);
     }
     if (cards.empty()) throw UsageError(QStringLiteral("no cards in %1").arg(QFileInfo(path).fileName()));

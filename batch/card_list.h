@@ -3,6 +3,8 @@
 // rows of a list. Everything that can be told before any card is made is
 // told here.
 
+#include "photo/prepare.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +30,7 @@ struct CardOrder {
     QString picture;      // optional .png of its pages
     QString pdf;          // optional .pdf
     int dpi = 150;        // the picture's resolution
+    PhotoFit fit = PhotoFit::Fill;  // how the photo takes its frames
     // A row that cannot be made (an unknown design, no output): it fails
     // with this text without reaching an office.
     QString problem;
@@ -44,6 +47,7 @@ struct TableRow {
 // reads a spreadsheet's rows (leaving out those that are all empty; raises
 // std::runtime_error with its reason).
 struct ListOptions {
+    PhotoFit fit = PhotoFit::Fill;  // for rows whose "fit" cell is empty
     QChar delimiter;
     QString encoding;
     QString sheet;
@@ -57,7 +61,7 @@ bool IsSpreadsheet(const QString& path);
 
 // The rows of a list, a CSV file or a spreadsheet. Its first row that is not
 // empty is the header; it names the columns design, message, photo, output
-// and optionally picture and pdf (in any order, any case); rows of empty
+// and optionally picture, pdf and fit (in any order, any case); rows of empty
 // cells are left out; relative paths are taken from the list's folder.
 // Raises UsageError for a list that cannot be read, a missing column, a list
 // without cards, or two rows writing the same file.

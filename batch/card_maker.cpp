@@ -1,8 +1,8 @@
 #include "batch/card_maker.h"
 
+#include "cardgen/card_photo.h"
 #include "cardgen/catalogue.h"
 #include "cardgen/composition.h"
-#include "cardgen/photo_prep.h"
 #include "common/errors.h"
 #include "common/files.h"
 #include "common/modal.h"
@@ -88,23 +88,24 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         for (const QString& target : targets)
             if (QFileInfo::exists(target)) return {false, QStringLiteral("%1: %2").arg(apperr::kFileAlreadyExists, target), false};
 
-    // The photo as the word processor takes it, in this maker's folder when converted.
-    QString photo;
-    struct Converted {
-        const QString& photo;
-        const QString& chosen;
-        ~Converted()
+    // The photo as the word processor takes it: a copy for each of the
+    // design's places, in this maker's folder.
+    std::vector<PreparedPhoto> photos;
+    struct Copies {
+        const std::vector<PreparedPhoto>& photos;
+        ~Copies()
         {
-            if (!photo.isEmpty() && photo != chosen) RemoveFile(photo);
+            for (const PreparedPhoto& copy : photos) RemoveFile(copy.path);
         }
-    } converted{photo, card.photo};
+    } copies{photos};
     if (!card.photo.isEmpty()) {
         try {
-            photo = PreparePhoto(card.photo, work_);
+            photos = PrepareCardPhoto(card.photo, work_, card.design, card.fit);
         } catch (const AppError& e) {
             return {false, e.description(), false};
         }
     }
+    const auto photo = [&](int place) { return place < int(photos.size()) ? photos[size_t(place)].path : QString(); };
 
     StrictModal strict;
     Steps s(strict, QStringLiteral("Card"), QStringLiteral("Make"));
@@ -114,11 +115,12 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
     Object document;
     s(142, [&] { document = OpenTemplate(word_, templateFor(card.design)); });
     if (strict.first.isEmpty()) {
-        Composer composer(word_, s, [&] { return photo; });
-        if (!photo.isEmpty()) composer.PhotoPhase(card.design);
+        Composer composer(word_, s, photo);
+        if (!photos.empty()) composer.PhotoPhase(card.design);
         if (strict.first.isEmpty()) composer.MessagePhase(card.design, card.message);
         // Strict: a message cut short on the card fails it.
-        if (strict.first.isEmpty() && !composer.FitMessage(card.design) && strict.first.isEmpty())
+        if (strict.first.isEmpty() && !composer.FitMessage(card.design, PhotoShortfall(card.design, photos)) &&
+            strict.first.isEmpty())
             strict.first = QStringLiteral("the message is too long for design %1").arg(DesignCaption(card.design).trimmed());
     }
     if (strict.first.isEmpty()) s(302, [&] { document.call(u"SaveAs", {Value::stringRef(doc)}); });
@@ -169,7 +171,11 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         if (!QFile::rename(pdf, part)) part.clear();
     }
     RemoveFile(pdf);
-    return {true, QString(), false, part};
+    // Made, but the photo will print blurred: said, not failed.
+    QString warning;
+    if (!photos.empty() && LowestPpi(photos) < kSharpPpi)
+        warning = QStringLiteral("%1: %2").arg(card.photo, SmallPhotoText(LowestPpi(photos)));
+    return {true, QString(), false, part, warning};
 }
 
 }  // namespace marigal::batch

@@ -16,6 +16,7 @@ struct CardOutcome {
     QString error;            // why not
     bool officeLost = false;  // the office died or hung: another may do it
     QString part = {};        // the card's PDF, kept for a combined one
+    QString warning = {};     // made, but with this to say (a small photo)
 };
 
 class CardMaker {

@@ -29,11 +29,12 @@ using namespace marigal::batch;
 namespace {
 
 const char kHelp[] =
-    "Usage: marigal-card --design D --message TEXT [--photo FILE] --output CARD.doc\n"
-    "                    [--picture CARD.png [--dpi N]] [--pdf CARD.pdf] [--force]\n"
+    "Usage: marigal-card --design D --message TEXT [--photo FILE [--fit HOW]]\n"
+    "                    --output CARD.doc [--picture CARD.png [--dpi N]]\n"
+    "                    [--pdf CARD.pdf] [--force]\n"
     "       marigal-card --batch LIST [--sheet NAME] [--delimiter C] [--encoding E]\n"
-    "                    [--jobs N] [--dpi N] [--combined CARDS.pdf] [--shard K/N]\n"
-    "                    [--force]\n"
+    "                    [--jobs N] [--dpi N] [--fit HOW] [--combined CARDS.pdf]\n"
+    "                    [--shard K/N] [--force]\n"
     "\n"
     "Makes photo greeting cards as Word 97-2003 documents with the designs of\n"
     "Marigal, without its window: one card, or one for each row of a list.\n"
@@ -43,11 +44,14 @@ const char kHelp[] =
     "  --message TEXT  the card's message; a line break stays a line break\n"
     "  --photo FILE    the photo; without it the design keeps its own picture\n"
     "                  (the first design needs one)\n"
+    "  --fit HOW       fill: the photo fills its frames, cut around its subject\n"
+    "                  (faces kept whole); whole: the whole photo, on a mat\n"
+    "                  (fill); a list's column fit sets it for its row\n"
     "  --output FILE   the card (.doc)\n"
     "  --picture FILE  also a picture of its pages (.png), at --dpi (150)\n"
     "  --pdf FILE      also a PDF for printing\n"
     "  --batch FILE    a list with the columns design, message, photo, output\n"
-    "                  and optionally picture and pdf: a CSV file (its\n"
+    "                  and optionally picture, pdf and fit: a CSV file (its\n"
     "                  separator and UTF-8 or UTF-16 found by itself) or a\n"
     "                  spreadsheet (.xlsx, .xls, .ods); paths are taken from\n"
     "                  the list's folder\n"
@@ -63,6 +67,8 @@ const char kHelp[] =
     "                  output exists is not made\n"
     "  -h, --help      this help;  --version  the version\n"
     "\n"
+    "A photo that prints below 150 pixels per inch is said in a warning; the\n"
+    "card is made.\n"
     "Ctrl+C (or SIGTERM, SIGHUP) stops: no card is begun, the cards being made\n"
     "are given up; a second one ends the program at once.\n"
     "Exit status: 0 every card made, 1 some not, 2 a usage error, 3 no office\n"
@@ -95,6 +101,7 @@ struct Options {
     int dpi = 150;
     int jobs = 0;
     bool force = false;
+    PhotoFit fit = PhotoFit::Fill;
 };
 
 int Number(const QString& option, const QString& value, int low, int high)
@@ -110,7 +117,7 @@ Options Read(const QStringList& args)
     Options o;
     static const QStringList kValued{"--design", "--message", "--photo", "--output",    "--picture", "--pdf",
                                      "--dpi",    "--batch",   "--jobs",  "--delimiter", "--encoding", "--sheet",
-                                     "--combined", "--shard"};
+                                     "--combined", "--shard", "--fit"};
     for (int i = 1; i < args.size(); ++i) {
         QString name = args[i], value;
         if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
@@ -131,6 +138,9 @@ Options Read(const QStringList& args)
         else if (name == QLatin1String("--design")) { o.design = value; o.haveDesign = true; }
         else if (name == QLatin1String("--message")) { o.message = value; o.haveMessage = true; }
         else if (name == QLatin1String("--photo")) o.photo = value;
+        else if (name == QLatin1String("--fit")) {
+            if (!PhotoFitNamed(value, &o.fit)) Usage(QStringLiteral("--fit wants fill or whole"));
+        }
         else if (name == QLatin1String("--output")) o.output = value;
         else if (name == QLatin1String("--picture")) o.picture = value;
         else if (name == QLatin1String("--pdf")) o.pdf = value;
@@ -169,6 +179,7 @@ std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions
         list.delimiter = o.delimiter;
         list.encoding = o.encoding;
         list.sheet = o.sheet;
+        list.fit = o.fit;
         // A spreadsheet is read by an office of its own, ended before the cards' offices start.
         list.readSheet = [&office](const QString& path, const QString& sheet) {
             std::vector<TableRow> rows;
@@ -191,6 +202,7 @@ std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions
     card.picture = absolute(o.picture);
     card.pdf = absolute(o.pdf);
     card.dpi = o.dpi;
+    card.fit = o.fit;
     RefuseSharedOutputs({card});
     return {card};
 }
@@ -338,6 +350,8 @@ int main(int argc, char* argv[])
                 else if (list && !terminal)
                     std::printf("%s: made %s\n", qPrintable(Where(*e.card)), qPrintable(e.card->output));
                 std::fflush(stdout);
+                if (!e.outcome.warning.isEmpty())
+                    std::fprintf(stderr, "%s: warning: %s\n", qPrintable(Where(*e.card)), qPrintable(e.outcome.warning));
             }
             if (terminal && !done) DrawProgress(run, clock.elapsed() / 1000.0);
         }

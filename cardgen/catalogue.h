@@ -5,6 +5,7 @@
 #include "engine/object.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 namespace marigal {
@@ -28,6 +29,20 @@ double MessageFloor(int designIndex);
 // The height, in points, "Yellow Flower" keeps for its message above the
 // photo, so that the photo keeps its place whatever the message's length.
 inline constexpr double kYellowFlowerMessageRoom = 68;
+
+// Word's inner margins of a text box, 1/100 mm: a picture that fills a
+// frame is this much smaller than the frame on each side.
+inline constexpr int kFrameInsetX = 250;
+inline constexpr int kFrameInsetY = 125;
+
+// The sizes of the designs' photo frames, 1/100 mm, as tools/make_designs
+// draws them: the one of each of designs 0 to 4 that the recipe fills
+// first, and Flowers' two small ones.
+inline constexpr QSize kPhotoFrames[5] = {{10000, 7500}, {9900, 6300}, {9500, 7100}, {9300, 7000}, {8500, 5600}};
+inline constexpr QSize kFlowersSmallFrame{4900, 2800};
+// "Yellow Flower"'s room for the photo, below the message's, above the
+// meadow: the text area's width, and its height less the message's.
+inline constexpr QSize kYellowFlowerPhotoRoom{8300, 9851};
 
 // The resource holding a design: 0 -> 105, 1 -> 101, 2 -> 103, 3 -> 104,
 // 4 -> 102, 5 -> 106. Raises AppError for an index outside 0..5.

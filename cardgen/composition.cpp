@@ -37,24 +37,24 @@ void Composer::ReleaseSelection(int line)
     s_(line, [&] { selection_.release(); });
 }
 
-void Composer::AddPicture(int line, const Object& selection)
+void Composer::AddPicture(int line, const Object& selection, int place)
 {
     s_(line, [&] {
         selection.obj(u"InlineShapes")
-            .call(u"AddPicture", {Arg(u"filename", Value::string(photoPath_())),
+            .call(u"AddPicture", {Arg(u"filename", Value::string(photoPath_(place))),
                                   Arg(u"LinkToFile", Value::boolean(false)),
                                   Arg(u"SaveWithDocument", Value::boolean(true))});
     });
 }
 
-void Composer::FillFrame(int line, TextRangeStep textRange)
+void Composer::FillFrame(int line, TextRangeStep textRange, int place)
 {
     TakeSelection(line);
     if (textRange == TextRangeStep::Yes) {
         s_(line, [&] { selection_.path(u"ShapeRange.TextFrame.TextRange").call(u"Select"); });
         s_(line, [&] { selection_.call(u"Collapse"); });
     }
-    AddPicture(line, selection_);
+    AddPicture(line, selection_, place);
     s_(line, [&] { selection_.obj(u"ShapeRange").call(u"Select"); });
     s_(line, [&] { selection_.call(u"Collapse"); });
 }
@@ -79,27 +79,27 @@ void Composer::PhotoPhase(int design)
     switch (design) {
     case 0:  // Photo Greeting Card
         SelectShape(152, u"Rectangle 27");
-        FillFrame(154, TextRangeStep::Yes);
+        FillFrame(154, TextRangeStep::Yes, 0);
         break;
     case 1:  // Clouds
         SelectShape(158, u"Text Box 97");
-        FillFrame(160, TextRangeStep::Yes);
+        FillFrame(160, TextRangeStep::Yes, 0);
         break;
     case 2:  // Hearts
         SelectShape(164, u"Text Box 5");
-        FillFrame(166, TextRangeStep::No);
+        FillFrame(166, TextRangeStep::No, 0);
         break;
     case 3:  // Meadow
         SelectShape(170, u"Text Box 33");
-        FillFrame(172, TextRangeStep::No);
+        FillFrame(172, TextRangeStep::No, 0);
         break;
     case 4:  // Flowers: the photo in all three frames
         SelectShape(176, u"Text Box 14");
-        FillFrame(178, TextRangeStep::No);
+        FillFrame(178, TextRangeStep::No, 0);
         SelectShape(180, u"Text Box 15");
-        FillFrame(182, TextRangeStep::Yes);
+        FillFrame(182, TextRangeStep::Yes, 1);
         SelectShape(184, u"Text Box 16");
-        FillFrame(186, TextRangeStep::Yes);
+        FillFrame(186, TextRangeStep::Yes, 2);
         break;
     case 5: {  // Yellow Flower: the photo in place of the picture four lines below the bookmark
         s_(190, [&] {
@@ -114,7 +114,7 @@ void Composer::PhotoPhase(int design)
         });
         Object selection;
         s_(196, [&] { selection = word_.obj(u"Selection"); });
-        AddPicture(196, selection);
+        AddPicture(196, selection, 0);
         break;
     }
     default: break;
@@ -207,7 +207,7 @@ bool Composer::FitTextBox(int line, const char16_t* name, double floor)
     return fitted;
 }
 
-bool Composer::FitBody(int line, double floor)
+bool Composer::FitBody(int line, double floor, double photoShortfall)
 {
     bool fitted = true;
     s_(line, [&] {
@@ -247,12 +247,15 @@ bool Composer::FitBody(int line, double floor)
                 return fits();
             });
         }
-        paragraph(last).put(u"SpaceAfter", Value::single(float(std::max(0.0, kYellowFlowerMessageRoom - height()))));
+        // What the message leaves of its room, and half of what the photo
+        // leaves of its own, above the photo.
+        const double above = std::max(0.0, kYellowFlowerMessageRoom - height()) + std::max(0.0, photoShortfall) / 2;
+        paragraph(last).put(u"SpaceAfter", Value::single(float(above)));
     });
     return fitted;
 }
 
-bool Composer::FitMessage(int design)
+bool Composer::FitMessage(int design, double photoShortfall)
 {
     const double floor = MessageFloor(design);
     switch (design) {
@@ -264,7 +267,7 @@ bool Composer::FitMessage(int design)
     case 2: return FitTextBox(264, u"Text Box 4", floor);
     case 3: return FitTextBox(272, u"Text Box 30", floor);
     case 4: return FitTextBox(282, u"Text Box 3", floor);
-    case 5: return FitBody(284, floor);
+    case 5: return FitBody(284, floor, photoShortfall);
     default: return true;
     }
 }

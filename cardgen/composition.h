@@ -22,8 +22,10 @@ QString EngineText(const QString& message);
 
 class Composer {
 public:
-    // `photoPath` is read afresh at each use, as the recipes read the box.
-    Composer(engine::Object word, Steps& steps, std::function<QString()> photoPath)
+    // `photoPath` gives the photo for each of the design's photo places, in
+    // the order the recipe fills them (0, 1, ...); it is read afresh at each
+    // use, as the recipes read the box.
+    Composer(engine::Object word, Steps& steps, std::function<QString(int place)> photoPath)
         : word_(std::move(word)), s_(steps), photoPath_(std::move(photoPath)) {}
 
     void PhotoPhase(int design);
@@ -36,8 +38,11 @@ public:
     // sizes are the document's own, so the saved card shows what the
     // picture shows. "Yellow Flower" keeps its photo in place: the message
     // takes its room above it, and what it leaves free stays as space.
+    // `photoShortfall`: how much lower (points) than its room "Yellow
+    // Flower"'s photo is, when it keeps its own proportions; it stands in
+    // the middle of its room.
     // False when the message does not fit even at the floor.
-    bool FitMessage(int design);
+    bool FitMessage(int design, double photoShortfall = 0);
 
 private:
     enum class TextRangeStep { No, Yes };
@@ -47,8 +52,8 @@ private:
     // Selection := ActiveDocument.Application.Selection
     void TakeSelection(int line);
     void ReleaseSelection(int line);
-    // The photo into the selected frame, optionally at the start of its text.
-    void FillFrame(int line, TextRangeStep textRange);
+    // The photo of place `place` into the selected frame, optionally at the start of its text.
+    void FillFrame(int line, TextRangeStep textRange, int place);
     // TypeText(Text := message), TypeParagraph, TypeBackspace
     void TypeMessage(int line, const QString& message);
     void SetWordArt(int line, const char16_t* name, const QString& message);
@@ -56,12 +61,12 @@ private:
     // left set; `designed` is known not to fit. False when `floor` does not.
     static bool Shrink(double designed, double floor, const std::function<bool(double)>& fits);
     bool FitTextBox(int line, const char16_t* name, double floor);
-    bool FitBody(int line, double floor);
-    void AddPicture(int line, const engine::Object& selection);
+    bool FitBody(int line, double floor, double photoShortfall);
+    void AddPicture(int line, const engine::Object& selection, int place);
 
     engine::Object word_;
     Steps& s_;
-    std::function<QString()> photoPath_;
+    std::function<QString(int)> photoPath_;
     engine::Object selection_;
 };
 

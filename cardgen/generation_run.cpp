@@ -1,13 +1,13 @@
 #include "cardgen/generation_run.h"
 
+#include "cardgen/card_photo.h"
 #include "cardgen/catalogue.h"
 #include "cardgen/composition.h"
 #include "cardgen/page_export.h"
-#include "cardgen/photo_prep.h"
 #include "common/errors.h"
 #include "common/files.h"
-#include "common/picture.h"
 #include "common/steps.h"
+#include "photo/picture.h"
 
 #include <QRandomGenerator>
 
@@ -42,11 +42,11 @@ int RandomDigit()
 
 namespace {
 
-// A photo being made ready on a thread of its own. Whatever it made and
-// nobody took is removed with it.
+// A photo being made ready for a design on a thread of its own. Whatever
+// it made and nobody took is removed with it.
 class PhotoOnItsWay {
 public:
-    explicit PhotoOnItsWay(const QString& path) : path_(path)
+    PhotoOnItsWay(const QString& path, int design, PhotoFit fit) : path_(path), design_(design), fit_(fit)
     {
         if (!FileExists(path)) return;
         QString folder;
@@ -55,26 +55,33 @@ public:
         } catch (const AppError&) {
             return;  // said again, and at its step, when the photo is wanted
         }
-        made_ = std::async(std::launch::async, [path, folder] { return PreparePhoto(path, folder); });
+        made_ = std::async(std::launch::async,
+                           [path, folder, design, fit] { return PrepareCardPhoto(path, folder, design, fit); });
     }
     ~PhotoOnItsWay()
     {
         if (!made_.valid()) return;
         try {
-            const QString file = made_.get();
-            if (file != path_) RemoveFile(file);
+            for (const PreparedPhoto& copy : made_.get()) RemoveFile(copy.path);
         } catch (...) {
         }
     }
     PhotoOnItsWay(const PhotoOnItsWay&) = delete;
     PhotoOnItsWay& operator=(const PhotoOnItsWay&) = delete;
 
-    // What was made, or the error it met; made now when nothing is on its way.
-    QString take() { return made_.valid() ? made_.get() : PreparePhoto(path_, RunFolder()); }
+    // What was made for `path` and `design`, or the error it met; made now
+    // when nothing, or another photo or design, is on its way.
+    std::vector<PreparedPhoto> take(const QString& path, int design)
+    {
+        if (made_.valid() && path == path_ && design == design_) return made_.get();
+        return PrepareCardPhoto(path, RunFolder(), design, fit_);
+    }
 
 private:
     QString path_;
-    std::future<QString> made_;
+    int design_;
+    PhotoFit fit_;
+    std::future<std::vector<PreparedPhoto>> made_;
 };
 
 }  // namespace
@@ -85,10 +92,9 @@ void GenerationRun::PushButton6_Click(bool& busy)
     Steps s(modal_, QStringLiteral("Form1"), QStringLiteral("PushButton6_Click"));
     s(102, [&] { busy = true; });
     s(104, [&] { window_.SetPointer(MousePointer::Hourglass); });
-    // The photo is read, and converted where it must be, while the office
-    // starts and opens the design; step 148 takes what it made.
-    const QString chosen = window_.PhotoPath();
-    PhotoOnItsWay early(chosen);
+    // The photo is read and made ready for the design's places while the
+    // office starts and opens the design; step 148 takes what it made.
+    PhotoOnItsWay early(window_.PhotoPath(), window_.DesignIndex(), window_.Fit());
     Object word, doc;
     s(106, [&] { word = backend_.create(engine::kWordProgId); });
     int design = 0;
@@ -120,30 +126,30 @@ void GenerationRun::PushButton6_Click(bool& busy)
     QString message;
     s(146, [&] { message = window_.Message(); });
 
-    // The photo as the word processor takes it: the user's file, or an
-    // upright or converted copy of it in the run's folder.
-    QString photo;
+    // The photo as the word processor takes it: a copy for each of the
+    // design's places, cut to it, upright, in the run's folder.
+    std::vector<PreparedPhoto> photos;
     bool refused = false;
     s(148, [&] {
         const QString now = window_.PhotoPath();
         if (!FileExists(now)) return;
         try {
-            photo = now == chosen ? early.take() : PreparePhoto(now, RunFolder());
+            photos = early.take(now, design);
         } catch (...) {
             // A photo that cannot be used makes no card, rather than one without it.
             refused = true;
             throw;
         }
     });
-    const bool converted = !photo.isEmpty() && photo != window_.PhotoPath();
+    const auto photo = [&](int place) { return place < int(photos.size()) ? photos[size_t(place)].path : QString(); };
 
     QString card;
     bool tooLong = false;
     if (!refused) {
-        Composer composer(word, s, [&] { return photo; });
-        if (!photo.isEmpty()) composer.PhotoPhase(design);
+        Composer composer(word, s, photo);
+        if (!photos.empty()) composer.PhotoPhase(design);
         composer.MessagePhase(design, message);
-        tooLong = !composer.FitMessage(design);
+        tooLong = !composer.FitMessage(design, PhotoShortfall(design, photos));
 
         for (;;) {
             QString name;
@@ -169,6 +175,9 @@ void GenerationRun::PushButton6_Click(bool& busy)
         // Said before the card shows, and the card still shows: the user sees what was cut.
         s(316, [&] { modal_.message(MessageTooLongText(design), appTitle_, MsgButtons::Ok, MsgIcon::None); });
     }
+    if (made && !photos.empty() && LowestPpi(photos) < kSharpPpi) {
+        s(316, [&] { modal_.message(SmallPhotoText(LowestPpi(photos)), appTitle_, MsgButtons::Ok, MsgIcon::None); });
+    }
     if (made) {
         s(318, [&] {
             QImage page;
@@ -188,7 +197,7 @@ void GenerationRun::PushButton6_Click(bool& busy)
     s(326, [&] { RemoveFile(PagePicturePath()); });
     s(328, [&] {
         RemoveFile(TemplatePath());
-        if (converted) RemoveFile(photo);
+        for (const PreparedPhoto& copy : photos) RemoveFile(copy.path);
     });
     window_.DrainInput();
     s(334, [&] { busy = false; });

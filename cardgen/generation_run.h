@@ -7,6 +7,7 @@
 #include "common/modal.h"
 #include "common/pointer_rule.h"
 #include "engine/backend.h"
+#include "photo/prepare.h"
 
 #include <QImage>
 #include <QString>
@@ -22,6 +23,9 @@ public:
     virtual int DesignIndex() = 0;       // the selected option, or 0
     virtual QString PhotoPath() = 0;     // read afresh at each use
     virtual QString Message() = 0;
+    // How the photo takes its frames: filling them (cut around its
+    // subject), or whole.
+    virtual PhotoFit Fit() { return PhotoFit::Fill; }
     virtual void SetPointer(MousePointer pointer) = 0;  // shown at once
     virtual void SaveDocAsJPG(const QString& inFile) = 0;
     virtual void Hide() = 0;

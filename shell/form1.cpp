@@ -6,7 +6,7 @@
 #include "common/config.h"
 #include "common/errors.h"
 #include "common/files.h"
-#include "common/picture.h"
+#include "photo/picture.h"
 #include "common/startup.h"
 #include "common/steps.h"
 #include "common/timing.h"

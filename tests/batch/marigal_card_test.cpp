@@ -3,7 +3,7 @@
 // nothing left behind.
 
 #include "cardgen/catalogue.h"
-#include "common/picture.h"
+#include "photo/picture.h"
 #include "engine/libreoffice/lo_backend.h"
 #include "engine/libreoffice/office_session.h"
 #include "tests/support/temp_env.h"

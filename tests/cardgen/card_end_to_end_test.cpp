@@ -6,7 +6,7 @@
 #include "cardgen/generation_run.h"
 #include "cardgen/page_export.h"
 #include "common/files.h"
-#include "common/picture.h"
+#include "photo/picture.h"
 #include "engine/libreoffice/lo_backend.h"
 #include "engine/libreoffice/office_session.h"
 #include "tests/support/scripted_modal.h"

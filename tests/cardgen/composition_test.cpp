@@ -84,7 +84,7 @@ TEST(Composition, EachDesignFollowsItsRecipe)
         Steps s(modal, "Form1", "PushButton6_Click");
         engine::Object word = fake.create(engine::kWordProgId);
         fake.clear();
-        Composer c(word, s, [] { return QStringLiteral("/photos/ann.jpg"); });
+        Composer c(word, s, [](int) { return QStringLiteral("/photos/ann.jpg"); });
         c.PhotoPhase(design);
         EXPECT_EQ(Effective(fake.calls()), recipes[size_t(design)].photo);
         fake.clear();
@@ -99,7 +99,7 @@ TEST(Composition, TheSelectionIsTakenFromTheDocumentsApplication)
     engine::RecordingFake fake;
     test::ScriptedModal modal;
     Steps s(modal, "Form1", "PushButton6_Click");
-    Composer c(fake.create(engine::kWordProgId), s, [] { return QString(); });
+    Composer c(fake.create(engine::kWordProgId), s, [](int) { return QString(); });
     c.MessagePhase(2, "x");
     EXPECT_TRUE(fake.calls().contains("ActiveDocument.Application.Selection"));
 }
@@ -113,7 +113,7 @@ TEST(Composition, AFailingOperationIsReportedAndTheRecipeGoesOn)
     fake.failOn("ActiveDocument.Shapes(\"Text Box 30\")", "The item with the specified name wasn't found.");
     fake.failOn(kSel + ".TypeParagraph()", "Automation error");
     fake.clear();
-    Composer c(word, s, [] { return QString(); });
+    Composer c(word, s, [](int) { return QString(); });
     c.MessagePhase(3, "Hi");
     const auto boxes = modal.errorBoxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -136,7 +136,7 @@ TEST(Composition, ControlCharactersBecomeLineBreaksOrAreLeftOut)
         engine::RecordingFake fake;
         test::ScriptedModal modal;
         Steps s(modal, "Form1", "PushButton6_Click");
-        Composer c(fake.create(engine::kWordProgId), s, [] { return QString(); });
+        Composer c(fake.create(engine::kWordProgId), s, [](int) { return QString(); });
         fake.clear();
         c.MessagePhase(design, typed);
         const QStringList calls = Effective(fake.calls());
@@ -166,7 +166,7 @@ TEST(Composition, AMessageTooLargeForItsPlaceIsMadeJustSmallEnoughDownToTheFloor
             if (line.contains(".Font.Size = ")) size = args.back().value.toDouble();
             if (line.contains(".Font.SizeBi = ")) sizeBi = args.back().value.toDouble();
         };
-        Composer c(fake.create(engine::kWordProgId), s, [] { return QString(); });
+        Composer c(fake.create(engine::kWordProgId), s, [](int) { return QString(); });
         const bool whole = c.FitMessage(2);
         EXPECT_EQ(whole, fits >= MessageFloor(2));
         // The largest half-point size that fits, never below the floor; right-to-left text alike.

@@ -84,7 +84,8 @@ protected:
 TEST_F(RunTest, MakesTheCardAndHandsItToThePreview)
 {
     w.design = 3;
-    w.photo = test::WriteJpeg(QDir(QDir::tempPath()).filePath("marigal-run-photo.jpg"));
+    // Large enough to print sharp: nothing to say.
+    w.photo = test::WriteJpeg(QDir(QDir::tempPath()).filePath("marigal-run-photo.jpg"), 3000, 2000);
     digits = {1, 2, 3, 4, 5, 6, 7, 8};
     run();
     QFile::remove(w.photo);
@@ -102,8 +103,21 @@ TEST_F(RunTest, MakesTheCardAndHandsItToThePreview)
                                                 QStringLiteral("Documents.Open(&\"%1/template.dot\", ReadOnly:=True).Close()").arg(RunFolder()),
                                                 "Quit()"}));
     EXPECT_EQ(engine.running(), 0);
-    // The working folder keeps the card document only.
+    // The working folder keeps the card document only: the photo's copy went with the run.
     EXPECT_EQ(files(), QStringList{"tamlor12345678.doc"});
+}
+
+TEST_F(RunTest, APhotoThatPrintsBlurredIsSaidBeforeThePreviewAndTheCardIsStillMade)
+{
+    w.design = 2;  // Hearts' frame: 9000 x 6850 of 1/100 mm
+    w.photo = test::WriteJpeg(temp.filePath("small.jpg"), 320, 240);
+    run();
+    // 240 pixels down 2.7 inches: the cut is 315 pixels across 3.54 inches.
+    ASSERT_EQ(modal.messages.size(), 1u);
+    EXPECT_EQ(modal.messages[0].text,
+              "The photo is small for this design: it prints at 89 pixels per inch and will look blurred.");
+    EXPECT_EQ(modal.messages[0].caption, "Marigal");
+    EXPECT_TRUE(w.events.contains("show preview"));
 }
 
 TEST_F(RunTest, TheChosenDesignIsOpenedWhateverTemplateWasThere)

@@ -17,11 +17,12 @@
 // not count; each card is then made in a second child, which reports its own
 // peak resident memory when it is done.
 
+#include "cardgen/card_photo.h"
 #include "cardgen/catalogue.h"
 #include "cardgen/generation_run.h"
 #include "cardgen/page_export.h"
 #include "common/files.h"
-#include "common/picture.h"
+#include "photo/picture.h"
 #include "engine/libreoffice/lo_backend.h"
 #include "tools/support/sample_photos.h"
 #include "tools/support/tool_support.h"
@@ -41,6 +42,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 
 using namespace marigal;
@@ -123,6 +125,18 @@ int MakePhoto(const char* path, double megapixels, const QString& kind)
     return scene.save(file, format.constData(), kind == "webp" ? 85 : -1) ? 0 : 1;
 }
 
+// The photo made ready as a card of `design` takes it, alone: its time and
+// this program's peak memory.
+int Prepare(const char* path, int design)
+{
+    QTemporaryDir folder;
+    QElapsedTimer clock;
+    clock.start();
+    const auto made = PrepareCardPhoto(QString::fromLocal8Bit(path), folder.path(), design, PhotoFit::Fill);
+    std::printf("%.3f %.1f\n", clock.elapsed() / 1000.0, tools::OwnPeakMb());
+    return made.empty() ? 1 : 0;
+}
+
 int MakeCard(const char* path, int design)
 {
     engine::LibreOfficeBackend backend;
@@ -163,6 +177,44 @@ Child Run(const QStringList& args)
             QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed(), clock.elapsed() / 1000.0};
 }
 
+// bench_photo --prepare MEGAPIXELS DESIGN KIND...: the photo's preparation
+// alone, five times each, the median and range of its time and its peak memory.
+int PrepareOnly(int argc, char** argv)
+{
+    const double megapixels = std::atof(argv[2]);
+    const QString design = QString::fromLatin1(argv[3]);
+    QTemporaryDir dir;
+    int status = 0;
+    for (int i = 4; i < argc; ++i) {
+        const QString kind = QString::fromLatin1(argv[i]);
+        const QString photo = dir.filePath(QStringLiteral("photo-%1.%2").arg(kind, kind.left(4)));
+        if (Run({QStringLiteral("--make-photo"), photo, QString::number(megapixels), kind}).status != 0) {
+            std::fprintf(stderr, "could not make a %.0f MP %s photo\n", megapixels, qPrintable(kind));
+            return 1;
+        }
+        std::vector<double> seconds, peaks;
+        for (int round = 0; round < 5; ++round) {
+            const Child c = Run({QStringLiteral("--prepare-child"), photo, design});
+            status |= c.status;
+            const QStringList f = c.output.split(QLatin1Char(' '));
+            if (c.status != 0 || f.size() != 2) {
+                std::fprintf(stderr, "%s: preparation failed\n", qPrintable(kind));
+                return 1;
+            }
+            seconds.push_back(f[0].toDouble());
+            peaks.push_back(f[1].toDouble());
+        }
+        std::sort(seconds.begin(), seconds.end());
+        std::sort(peaks.begin(), peaks.end());
+        std::printf("%-6s %.0f megapixels, %.1f MB file, design %s: prepared in %.3f s (%.3f-%.3f), peak memory %.0f MB\n",
+                    qPrintable(kind), megapixels, QFileInfo(photo).size() / 1048576.0, qPrintable(design), seconds[2],
+                    seconds.front(), seconds.back(), peaks[2]);
+        std::fflush(stdout);
+        QFile::remove(photo);
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -177,7 +229,12 @@ int main(int argc, char** argv)
         QGuiApplication app(argc, argv);
         return MakeCard(argv[2], std::atoi(argv[3]));
     }
+    if (argc == 4 && std::strcmp(argv[1], "--prepare-child") == 0) {
+        QGuiApplication app(argc, argv);
+        return Prepare(argv[2], std::atoi(argv[3]));
+    }
     QCoreApplication app(argc, argv);
+    if (argc >= 4 && std::strcmp(argv[1], "--prepare") == 0) return PrepareOnly(argc, argv);
     const double megapixels = argc > 1 ? std::atof(argv[1]) : 200;
     const int design = argc > 2 ? std::atoi(argv[2]) : 0;
     QStringList kinds;

@@ -14,15 +14,16 @@ fail() { echo "$*"; status=1; }
 declare -A may=(
   [common]=""
   [common/widgets]="common"
+  [photo]="common"
   [engine]=""
-  [engine/libreoffice]="engine"
+  [engine/libreoffice]="engine photo"
   [engine/com]="engine"
   [engine/fake]="engine"
-  [cardgen]="common engine"
+  [cardgen]="common engine photo"
   [preview]="common common/widgets"
-  [shell]="common common/widgets cardgen engine preview"
-  [batch]="common cardgen engine engine/libreoffice"
-  [app]="common common/widgets engine engine/libreoffice cardgen preview shell batch"
+  [shell]="common common/widgets photo cardgen engine preview"
+  [batch]="common photo cardgen engine engine/libreoffice"
+  [app]="common common/widgets photo engine engine/libreoffice cardgen preview shell batch"
 )
 # The headers of a backend that the rest of the program may include.
 facade="engine/libreoffice/lo_backend.h engine/libreoffice/lo_options.h engine/com/com_backend.h"

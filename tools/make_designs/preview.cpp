@@ -8,6 +8,7 @@
 // RESOURCES is a folder as make_designs writes it (designs/, Samples/); the
 // photo is its sample unless given.
 
+#include "cardgen/card_photo.h"
 #include "cardgen/catalogue.h"
 #include "cardgen/composition.h"
 #include "cardgen/page_export.h"
@@ -18,6 +19,7 @@
 #include "tools/support/tool_support.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -73,13 +75,16 @@ int main(int argc, char** argv)
             // The program's own recipe, so the picture shows what users get.
             tools::StderrModal modal;
             Steps steps(modal, QStringLiteral("design_preview"), QStringLiteral("Fill"));
-            Composer composer(word, steps, [&] { return photo; });
-            composer.PhotoPhase(DesignIndexOf(id));
-            composer.MessagePhase(DesignIndexOf(id), message);
-            composer.FitMessage(DesignIndexOf(id));
+            const int design = DesignIndexOf(id);
+            const std::vector<PreparedPhoto> copies = PrepareCardPhoto(photo, out.path(), design, PhotoFit::Fill);
+            Composer composer(word, steps, [&](int place) { return copies[size_t(place)].path; });
+            composer.PhotoPhase(design);
+            composer.MessagePhase(design, message);
+            composer.FitMessage(design);
             Render(backend, card).save(out.filePath(QStringLiteral("design%1-card.png").arg(id)));
             card.call(u"SaveAs", {Value::string(out.filePath(QStringLiteral("design%1-card.doc").arg(id)))});
             card.call(u"Close", {Arg(u"SaveChanges", Value::int32(0))});
+            for (const PreparedPhoto& copy : copies) QFile::remove(copy.path);
             std::printf("design %d: done\n", id);
         }
         word.call(u"Quit");

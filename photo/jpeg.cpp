@@ -1,4 +1,4 @@
-#include "common/jpeg.h"
+#include "photo/jpeg.h"
 
 #include <QFile>
 
@@ -25,46 +25,87 @@ namespace {
 constexpr char kExif[] = "Exif\0\0";
 constexpr size_t kExifLength = 6;
 
-struct OrientationField {
-    size_t offset = 0;  // of the value, from the block's start
+// A field of the first directory: where its value lies, from the block's
+// start (a rational's two numbers lie elsewhere; the field points there).
+struct ExifField {
+    size_t offset = 0;
     bool littleEndian = false;
 };
 
-std::optional<OrientationField> FindOrientation(const unsigned char* d, size_t n)
-{
-    if (n < kExifLength + 8 || std::memcmp(d, kExif, kExifLength) != 0) return {};
-    const unsigned char* t = d + kExifLength;
-    const size_t size = n - kExifLength;
-    const bool le = t[0] == 'I' && t[1] == 'I';
-    if (!le && !(t[0] == 'M' && t[1] == 'M')) return {};
-    const auto u16 = [&](size_t o) { return le ? t[o] | t[o + 1] << 8 : t[o] << 8 | t[o + 1]; };
-    const auto u32 = [&](size_t o) {
-        return le ? quint32(t[o]) | quint32(t[o + 1]) << 8 | quint32(t[o + 2]) << 16 | quint32(t[o + 3]) << 24
-                  : quint32(t[o]) << 24 | quint32(t[o + 1]) << 16 | quint32(t[o + 2]) << 8 | quint32(t[o + 3]);
-    };
-    if (u16(2) != 42) return {};
-    const size_t ifd = u32(4);
-    if (ifd + 2 > size) return {};
-    const int count = u16(ifd);
-    for (int i = 0; i < count; ++i) {
-        const size_t entry = ifd + 2 + 12 * size_t(i);
-        if (entry + 12 > size) break;
-        if (u16(entry) == 0x0112 && u16(entry + 2) == 3) return OrientationField{kExifLength + entry + 8, le};
+class ExifBlock {
+public:
+    ExifBlock(unsigned char* d, size_t n) : d_(d), n_(n)
+    {
+        if (n < kExifLength + 8 || std::memcmp(d, kExif, kExifLength) != 0) return;
+        t_ = d + kExifLength;
+        le_ = t_[0] == 'I' && t_[1] == 'I';
+        if (!le_ && !(t_[0] == 'M' && t_[1] == 'M')) t_ = nullptr;
+        else if (u16(2) != 42) t_ = nullptr;
     }
-    return {};
-}
 
-int OrientationAt(const unsigned char* d, const OrientationField& f)
-{
-    const int v = f.littleEndian ? d[f.offset] | d[f.offset + 1] << 8 : d[f.offset] << 8 | d[f.offset + 1];
-    return v >= 1 && v <= 8 ? v : 1;
-}
+    // Tag `tag` of type `type` (3: short, 5: rational) in the first directory.
+    std::optional<ExifField> find(int tag, int type) const
+    {
+        if (!t_) return {};
+        const size_t size = n_ - kExifLength;
+        const size_t ifd = u32(4);
+        if (ifd + 2 > size) return {};
+        const int count = u16(ifd);
+        for (int i = 0; i < count; ++i) {
+            const size_t entry = ifd + 2 + 12 * size_t(i);
+            if (entry + 12 > size) break;
+            if (u16(entry) != tag || u16(entry + 2) != type) continue;
+            if (type == 3) return ExifField{kExifLength + entry + 8, le_};
+            const size_t at = u32(entry + 8);
+            if (at + 8 > size) return {};
+            return ExifField{kExifLength + at, le_};
+        }
+        return {};
+    }
 
-void SetUpright(unsigned char* d, const OrientationField& f)
-{
-    d[f.offset] = f.littleEndian ? 1 : 0;
-    d[f.offset + 1] = f.littleEndian ? 0 : 1;
-}
+    int orientation() const
+    {
+        const auto f = find(0x0112, 3);
+        const int v = f ? get16(f->offset) : 1;
+        return v >= 1 && v <= 8 ? v : 1;
+    }
+
+    void makeCopy(Density density)
+    {
+        if (const auto f = find(0x0112, 3)) set16(f->offset, 1);
+        if (density.x <= 0 || density.y <= 0) return;
+        const auto x = find(0x011A, 5), y = find(0x011B, 5), unit = find(0x0128, 3);
+        if (!x || !y) return;
+        set32(x->offset, quint32(density.x));
+        set32(x->offset + 4, 1);
+        set32(y->offset, quint32(density.y));
+        set32(y->offset + 4, 1);
+        if (unit) set16(unit->offset, 2);  // inches
+    }
+
+private:
+    int u16(size_t o) const { return le_ ? t_[o] | t_[o + 1] << 8 : t_[o] << 8 | t_[o + 1]; }
+    quint32 u32(size_t o) const
+    {
+        return le_ ? quint32(t_[o]) | quint32(t_[o + 1]) << 8 | quint32(t_[o + 2]) << 16 | quint32(t_[o + 3]) << 24
+                   : quint32(t_[o]) << 24 | quint32(t_[o + 1]) << 16 | quint32(t_[o + 2]) << 8 | quint32(t_[o + 3]);
+    }
+    int get16(size_t o) const { return le_ ? d_[o] | d_[o + 1] << 8 : d_[o] << 8 | d_[o + 1]; }
+    void set16(size_t o, int v)
+    {
+        d_[o + (le_ ? 0 : 1)] = uchar(v & 0xFF);
+        d_[o + (le_ ? 1 : 0)] = uchar(v >> 8);
+    }
+    void set32(size_t o, quint32 v)
+    {
+        for (int i = 0; i < 4; ++i) d_[o + size_t(le_ ? i : 3 - i)] = uchar(v >> (8 * i));
+    }
+
+    unsigned char* d_;
+    size_t n_;
+    const unsigned char* t_ = nullptr;
+    bool le_ = false;
+};
 
 // ---------------------------------------------------------------------------
 // libjpeg with its errors as exceptions. libjpeg is C: it leaves a failing
@@ -164,8 +205,10 @@ private:
 int OrientationOf(const jpeg_decompress_struct& info)
 {
     for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
-        if (m->marker == JPEG_APP0 + 1)
-            if (const auto f = FindOrientation(m->data, m->data_length)) return OrientationAt(m->data, *f);
+        if (m->marker == JPEG_APP0 + 1) {
+            const ExifBlock exif(m->data, m->data_length);
+            if (exif.find(0x0112, 3)) return exif.orientation();
+        }
     return 1;
 }
 
@@ -194,34 +237,51 @@ PlaneMap MapFor(int orientation, std::ptrdiff_t w, std::ptrdiff_t h, std::ptrdif
 
 int ExifOrientation(const QByteArray& app1)
 {
-    const auto* d = reinterpret_cast<const unsigned char*>(app1.constData());
-    const auto f = FindOrientation(d, size_t(app1.size()));
-    return f ? OrientationAt(d, *f) : 1;
+    QByteArray copy = app1;
+    return ExifBlock(reinterpret_cast<unsigned char*>(copy.data()), size_t(copy.size())).orientation();
 }
 
-QByteArray WithUprightOrientation(QByteArray app1)
+QByteArray ExifForCopy(QByteArray app1, Density density)
 {
-    auto* d = reinterpret_cast<unsigned char*>(app1.data());
-    if (const auto f = FindOrientation(d, size_t(app1.size()))) SetUpright(d, *f);
+    ExifBlock(reinterpret_cast<unsigned char*>(app1.data()), size_t(app1.size())).makeCopy(density);
     return app1;
 }
 
-void MarkUpright(unsigned char* file, size_t size)
+QByteArray Restamped(const QByteArray& source, Density density)
 {
+    QByteArray file = source;
+    auto* d = reinterpret_cast<unsigned char*>(file.data());
+    const size_t size = size_t(file.size());
+    bool jfif = false;
     size_t pos = 2;
-    while (pos + 4 <= size && file[pos] == 0xFF) {
-        const unsigned char marker = file[pos + 1];
+    while (pos + 4 <= size && d[pos] == 0xFF) {
+        const unsigned char marker = d[pos + 1];
         if (marker == 0xFF) {  // fill byte
             ++pos;
             continue;
         }
         if (marker == 0xDA || marker == 0xD9) break;  // the pixels start, or the file ends
-        const size_t length = size_t(file[pos + 2]) << 8 | file[pos + 3];
+        const size_t length = size_t(d[pos + 2]) << 8 | d[pos + 3];
         if (length < 2 || pos + 2 + length > size) break;
-        if (marker == JPEG_APP0 + 1)
-            if (const auto f = FindOrientation(file + pos + 4, length - 2)) SetUpright(file + pos + 4, *f);
+        unsigned char* data = d + pos + 4;
+        if (marker == JPEG_APP0 + 1) ExifBlock(data, length - 2).makeCopy(density);
+        if (marker == JPEG_APP0 && length >= 16 && std::memcmp(data, "JFIF", 5) == 0 && density.x > 0) {
+            // version (2), units, X density, Y density
+            data[7] = 1;  // dots per inch
+            data[8] = uchar(density.x >> 8), data[9] = uchar(density.x & 0xFF);
+            data[10] = uchar(density.y >> 8), data[11] = uchar(density.y & 0xFF);
+            jfif = true;
+        }
         pos += 2 + length;
     }
+    if (jfif || density.x <= 0) return file;
+    // A camera's file often has no JFIF header: the word processors take
+    // the resolution from one, so one goes first.
+    const unsigned char header[18] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 1,
+                                      uchar(density.x >> 8), uchar(density.x & 0xFF),
+                                      uchar(density.y >> 8), uchar(density.y & 0xFF), 0, 0};
+    file.insert(2, reinterpret_cast<const char*>(header), 18);
+    return file;
 }
 
 Header ReadHeader(std::FILE* file)
@@ -300,22 +360,37 @@ struct PlaneSet {
     // A JPEG's own quantization: its tables by slot, and each component's slot.
     std::vector<std::pair<int, std::array<UINT16, DCTSIZE2>>> tables;
     std::vector<int> tableOf;
-    UINT8 densityUnit = 0;
-    UINT16 xDensity = 1, yDensity = 1;
 };
 
-// Writes the planes turned as Exif orientation `orientation` asks, a band
-// of the turned picture at a time, gathered from the planes with its edges
-// repeated out to whole blocks: no colour conversion, no resampling.
-void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int quality)
+// The mat's colour as each component of `colours` holds it.
+std::array<unsigned char, 4> MatSamples(const QColor& mat, J_COLOR_SPACE colours)
+{
+    const int r = mat.red(), g = mat.green(), b = mat.blue();
+    const auto clamp = [](double v) { return (unsigned char)std::clamp(int(std::lround(v)), 0, 255); };
+    const unsigned char y = clamp(0.299 * r + 0.587 * g + 0.114 * b);
+    switch (colours) {
+    case JCS_YCbCr:
+        return {y, clamp(128 - 0.168736 * r - 0.331264 * g + 0.5 * b), clamp(128 + 0.5 * r - 0.418688 * g - 0.081312 * b), 0};
+    case JCS_GRAYSCALE: return {y, 0, 0, 0};
+    case JCS_RGB: return {uchar(r), uchar(g), uchar(b), 0};
+    default: return {255, 255, 255, 255};  // inks: none, as Adobe's inverted files store it
+    }
+}
+
+// Writes the window of the planes turned as Exif orientation `orientation`
+// asks, a band of the turned picture at a time, gathered from the planes
+// with the output's edges repeated out to whole blocks and the mat outside
+// the picture: no colour conversion, no resampling.
+void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, const Window& window, Density density,
+                 int quality)
 {
     const bool transposes = orientation >= 5;
     const int count = int(in.components.size());
     Compressor e(target);
     auto& out = e.info;
     e.guard([&] {
-        out.image_width = transposes ? in.height : in.width;
-        out.image_height = transposes ? in.width : in.height;
+        out.image_width = JDIMENSION(window.rect.width());
+        out.image_height = JDIMENSION(window.rect.height());
         out.input_components = count;
         out.in_color_space = in.colours;
         jpeg_set_defaults(&out);
@@ -326,9 +401,11 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int qua
             out.comp_info[c].h_samp_factor = transposes ? k.v : k.h;
             out.comp_info[c].v_samp_factor = transposes ? k.h : k.v;
         }
-        out.density_unit = in.densityUnit;
-        out.X_density = transposes ? in.yDensity : in.xDensity;
-        out.Y_density = transposes ? in.xDensity : in.yDensity;
+        if (density.x > 0 && density.y > 0) {
+            out.density_unit = 1;
+            out.X_density = UINT16(density.x);
+            out.Y_density = UINT16(density.y);
+        }
         jpeg_set_quality(&out, quality, TRUE);
         if (!in.tables.empty()) {
             // The photo's own tables where they are finer than `quality`'s:
@@ -365,12 +442,16 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int qua
         e.guard([&] { jpeg_write_icc_profile(&out, icc, length); });
     }
 
+    const std::array<unsigned char, 4> mat = MatSamples(window.mat, in.colours);
     struct Turned {
         std::vector<unsigned char> samples;
         std::vector<JSAMPROW> rows;
-        std::ptrdiff_t stride, width, height;
+        std::ptrdiff_t stride, width, height;  // the output's
+        std::ptrdiff_t left, top;              // the window's corner in the turned plane
+        std::ptrdiff_t planeWidth, planeHeight;  // the turned plane's
         int bandRows;
         PlaneMap map;
+        unsigned char mat;
     };
     std::vector<Turned> turned(static_cast<size_t>(count));
     std::vector<JSAMPARRAY> bandRows(static_cast<size_t>(count));
@@ -381,11 +462,17 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int qua
         t.stride = std::ptrdiff_t(ci.width_in_blocks) * DCTSIZE;
         t.width = ci.downsampled_width;
         t.height = ci.downsampled_height;
+        // The corner falls on whole blocks: a whole number of this component's samples.
+        t.left = std::ptrdiff_t(window.rect.left()) * ci.h_samp_factor / out.max_h_samp_factor;
+        t.top = std::ptrdiff_t(window.rect.top()) * ci.v_samp_factor / out.max_v_samp_factor;
+        t.planeWidth = transposes ? k.height : k.width;
+        t.planeHeight = transposes ? k.width : k.height;
         t.bandRows = ci.v_samp_factor * DCTSIZE;
         t.samples.resize(size_t(t.stride) * size_t(t.bandRows));
         t.rows.resize(size_t(t.bandRows));
         for (int r = 0; r < t.bandRows; ++r) t.rows[size_t(r)] = t.samples.data() + r * t.stride;
         t.map = MapFor(orientation, k.width, k.height, k.stride);
+        t.mat = mat[size_t(std::min(c, 3))];
         bandRows[size_t(c)] = t.rows.data();
     }
     JSAMPARRAY* const bandData = bandRows.data();
@@ -396,21 +483,20 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int qua
             Turned& t = turned[size_t(c)];
             const unsigned char* src = in.components[size_t(c)].samples + t.map.base;
             const std::ptrdiff_t y0 = std::ptrdiff_t(band) * t.bandRows;
+            // The sample at (x, y) of the output: its edges repeated, the mat beyond the picture.
+            const auto sample = [&](std::ptrdiff_t x, std::ptrdiff_t y) {
+                const std::ptrdiff_t px = std::min(x, t.width - 1) + t.left, py = std::min(y, t.height - 1) + t.top;
+                if (px < 0 || py < 0 || px >= t.planeWidth || py >= t.planeHeight) return t.mat;
+                return src[t.map.a * px + t.map.b * py];
+            };
             if (transposes) {
                 // Down the band's rows for each column: the source runs along its own rows.
-                for (std::ptrdiff_t x = 0; x < t.stride; ++x) {
-                    const std::ptrdiff_t cx = std::min(x, t.width - 1);
-                    for (int r = 0; r < t.bandRows; ++r) {
-                        const std::ptrdiff_t cy = std::min(y0 + r, t.height - 1);
-                        t.rows[size_t(r)][x] = src[t.map.a * cx + t.map.b * cy];
-                    }
-                }
+                for (std::ptrdiff_t x = 0; x < t.stride; ++x)
+                    for (int r = 0; r < t.bandRows; ++r) t.rows[size_t(r)][x] = sample(x, y0 + r);
             } else {
                 for (int r = 0; r < t.bandRows; ++r) {
-                    const std::ptrdiff_t cy = std::min(y0 + r, t.height - 1);
                     unsigned char* row = t.rows[size_t(r)];
-                    for (std::ptrdiff_t x = 0; x < t.stride; ++x)
-                        row[x] = src[t.map.a * std::min(x, t.width - 1) + t.map.b * cy];
+                    for (std::ptrdiff_t x = 0; x < t.stride; ++x) row[x] = sample(x, y0 + r);
                 }
             }
         }
@@ -422,7 +508,8 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, int qua
 
 }  // namespace
 
-void TurnByPixels(std::FILE* source, std::FILE* target, int orientation, int quality)
+void Reframe(std::FILE* source, std::FILE* target, int orientation, const Window& window, Density density,
+             int quality)
 {
     Decompressor d(source);
     auto& in = d.info;
@@ -465,9 +552,10 @@ void TurnByPixels(std::FILE* source, std::FILE* target, int orientation, int qua
             }
             jpeg_read_raw_data(&in, bandData, JDIMENSION(maxV * DCTSIZE));
         }
-        jpeg_finish_decompress(&in);
     });
 
+    // Taken before the reading is finished: that frees the components'
+    // descriptions and the saved segments.
     PlaneSet set;
     set.width = in.image_width;
     set.height = in.image_height;
@@ -485,22 +573,24 @@ void TurnByPixels(std::FILE* source, std::FILE* target, int orientation, int qua
         set.tables.emplace_back(slot, values);
     }
     for (int c = 0; c < components; ++c) set.tableOf.push_back(in.comp_info[c].quant_tbl_no);
-    if (in.saw_JFIF_marker) {
-        set.densityUnit = in.density_unit;
-        set.xDensity = in.X_density;
-        set.yDensity = in.Y_density;
+    Density kept = density;
+    if (kept.x <= 0 && in.saw_JFIF_marker && in.density_unit == 1) {
+        const bool across = orientation >= 5;
+        kept = {across ? in.Y_density : in.X_density, across ? in.X_density : in.Y_density};
     }
     for (jpeg_saved_marker_ptr m = in.marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF", 5) == 0) continue;
         QByteArray data(reinterpret_cast<const char*>(m->data), int(m->data_length));
-        if (m->marker == JPEG_APP0 + 1) data = WithUprightOrientation(data);
+        if (m->marker == JPEG_APP0 + 1) data = ExifForCopy(data, density);
         set.segments.emplace_back(m->marker, data);
     }
-    WritePlanes(target, set, orientation, quality);
+    d.guard([&] { jpeg_finish_decompress(&in); });
+    WritePlanes(target, set, orientation, window, kept, quality);
 }
 
 void WriteYCbCr420(std::FILE* target, int width, int height, const unsigned char* const planes[3],
-                   const int strides[3], int quality, const QByteArray& iccProfile)
+                   const int strides[3], const Window& window, Density density, int quality,
+                   const QByteArray& iccProfile)
 {
     PlaneSet set;
     set.width = JDIMENSION(width);
@@ -510,23 +600,24 @@ void WriteYCbCr420(std::FILE* target, int width, int height, const unsigned char
                       {planes[1], strides[1], cw, ch, 1, 1, 2},
                       {planes[2], strides[2], cw, ch, 1, 1, 3}};
     set.iccProfile = iccProfile;
-    WritePlanes(target, set, 1, quality);
+    WritePlanes(target, set, 1, window, density, quality);
 }
 
-double LosslessTurnCost(const Header& header, qint64 fileBytes)
+double LosslessCost(const Header& header, qint64 fileBytes)
 {
     // The stored blocks at two bytes a coefficient, once as read and once
-    // turned, for a colour photo's usual sampling; the file in and out.
+    // cut, for a colour photo's usual sampling; the file in and out.
     const double pixels = double(header.size.width()) * header.size.height();
     const double perPixel = header.components == 1 ? 2.0 : header.components == 3 ? 3.0 : 4.0;
     return 2 * pixels * perPixel + 2.0 * double(fileBytes);
 }
 
-bool TurnLosslessly(const QByteArray& file, int orientation, const QString& target)
+bool CropLosslessly(const QByteArray& file, int orientation, const QRect& window, Density density,
+                    const QString& target)
 {
     static constexpr int kOps[9] = {TJXOP_NONE, TJXOP_NONE,   TJXOP_HFLIP,     TJXOP_ROT180, TJXOP_VFLIP,
                                     TJXOP_TRANSPOSE, TJXOP_ROT90, TJXOP_TRANSVERSE, TJXOP_ROT270};
-    if (orientation < 2 || orientation > 8) return false;
+    if (orientation < 1 || orientation > 8) return false;
     std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitTransform(), tjDestroy);
     if (!handle) return false;
     auto* bytes = reinterpret_cast<const unsigned char*>(file.constData());
@@ -535,31 +626,54 @@ bool TurnLosslessly(const QByteArray& file, int orientation, const QString& targ
     if (tjDecompressHeader3(handle.get(), bytes, size, &w, &h, &sampling, &colours) != 0 || sampling < 0 ||
         sampling >= TJ_NUMSAMP)
         return false;
-    // Only whole blocks can move: the edges that a turn brings to the top or
-    // the left must fall on them.
-    const bool rightWhole = w % tjMCUWidth[sampling] == 0, bottomWhole = h % tjMCUHeight[sampling] == 0;
     const int op = kOps[orientation];
-    const bool perfect = op == TJXOP_TRANSPOSE || ((op == TJXOP_HFLIP || op == TJXOP_ROT270) && rightWhole) ||
-                         ((op == TJXOP_VFLIP || op == TJXOP_ROT90) && bottomWhole) || (rightWhole && bottomWhole);
-    if (!perfect) return false;
+    // Blocks cut at the photo's right or bottom edge cannot move: where the
+    // turn brings that edge to the top or the left, it is trimmed off, and
+    // the upright picture loses a strip there.
+    const int mw = tjMCUWidth[sampling], mh = tjMCUHeight[sampling];
+    const int cutRight = w % mw, cutBottom = h % mh;
+    int trimLeft = 0, trimTop = 0;
+    switch (orientation) {
+    case 2: trimLeft = cutRight; break;
+    case 3: trimLeft = cutRight, trimTop = cutBottom; break;
+    case 4: trimTop = cutBottom; break;
+    case 6: trimLeft = cutBottom; break;
+    case 7: trimLeft = cutBottom, trimTop = cutRight; break;
+    case 8: trimTop = cutRight; break;
+    default: break;
+    }
+    const bool across = orientation >= 5;
+    const QSize kept = (across ? QSize(h, w) : QSize(w, h)) - QSize(trimLeft, trimTop);
+    const int blockW = across ? mh : mw, blockH = across ? mw : mh;
+    // The window, moved by less than a block so that its corner falls on one.
+    const auto snap = [](int at, int length, int block, int room) {
+        const int down = at / block * block;
+        return down + length <= room ? down : down + block;
+    };
+    const QRect r = window.translated(-trimLeft, -trimTop);
+    if (r.width() > kept.width() || r.height() > kept.height()) return false;
+    const int x = snap(std::max(0, r.left()), r.width(), blockW, kept.width());
+    const int y = snap(std::max(0, r.top()), r.height(), blockH, kept.height());
+    if (x + r.width() > kept.width() || y + r.height() > kept.height()) return false;
     tjtransform transform{};
     transform.op = op;
-    transform.options = TJXOPT_PERFECT;
+    transform.options = TJXOPT_CROP | TJXOPT_TRIM;
+    transform.r = {x, y, r.width(), r.height()};
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     const int failed = tjTransform(handle.get(), bytes, size, 1, &out, &outSize, &transform, TJFLAG_STOPONWARNING);
     std::unique_ptr<unsigned char, void (*)(unsigned char*)> held(out, tjFree);
     if (failed) throw Damaged(tjGetErrorStr2(handle.get()));
-    MarkUpright(out, outSize);
+    const QByteArray made =
+        Restamped(QByteArray::fromRawData(reinterpret_cast<const char*>(out), qsizetype(outSize)), density);
     QFile f(target);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(reinterpret_cast<const char*>(out), qint64(outSize)) != qint64(outSize) ||
-        !f.flush())
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(made) != made.size() || !f.flush())
         throw std::runtime_error("write failed");
     return true;
 }
 
 void WriteRgb(std::FILE* target, int width, int height, const std::function<const unsigned char*(int)>& row,
-              int quality, const QByteArray& iccProfile)
+              Density density, int quality, const QByteArray& iccProfile)
 {
     Compressor e(target);
     auto& out = e.info;
@@ -570,6 +684,11 @@ void WriteRgb(std::FILE* target, int width, int height, const std::function<cons
         out.in_color_space = JCS_RGB;
         jpeg_set_defaults(&out);
         jpeg_set_quality(&out, quality, TRUE);
+        if (density.x > 0 && density.y > 0) {
+            out.density_unit = 1;
+            out.X_density = UINT16(density.x);
+            out.Y_density = UINT16(density.y);
+        }
         out.dct_method = JDCT_ISLOW;
         jpeg_start_compress(&out, TRUE);
     });

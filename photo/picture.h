@@ -2,6 +2,8 @@
 // Picture files: what kind a file is (told by its content, never its name),
 // opening one without blocking, and decoding it.
 
+#include "common/errors.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -33,11 +35,25 @@ PictureKind SniffPicture(const QByteArray& head, QString* name = nullptr);
 // ("*.jpg;*.jpeg;...").
 QString PicturePatterns();
 
+// What may be wrong with a picture file that the word processor, given
+// it, would say in its own words; the description is the platform's text
+// for the same fault ("File not found", "Permission denied", "Invalid
+// picture").
+enum class PhotoProblem { NotFound, Unreadable, NotAPicture, TooLarge };
+
+class PhotoError : public AppError {
+public:
+    explicit PhotoError(PhotoProblem problem);
+    PhotoProblem problem() const { return problem_; }
+
+private:
+    PhotoProblem problem_;
+};
+
 // A picture file, opened for reading without blocking (a named pipe or a
 // device would block or never end), and only when it is a regular file.
-// Raises AppError: "File not found" when it is missing, "Permission
-// denied" when it cannot be read, "Invalid picture" for anything but a
-// regular file.
+// Raises PhotoError: NotFound when it is missing, Unreadable when it
+// cannot be read, NotAPicture for anything but a regular file.
 class PictureFile {
 public:
     explicit PictureFile(const QString& path);
@@ -68,6 +84,13 @@ private:
 QString DamagedPictureText(const QString& path);
 QString UnreadableKindText(const QString& kindName, const QString& path);
 
+// A picture of a kind Qt's readers take (PNG, BMP, GIF, TIFF, WebP),
+// upright. With `fitInto`, one too large to decode in full for a small copy
+// is checked by its header only, and a plain stand-in of the fitting size is
+// returned. Raises PhotoError (NotAPicture, or TooLarge beyond 512 MB of
+// pixels), or AppError naming the file when it is damaged.
+QImage DecodeWithQt(PictureFile& file, QSize fitInto = QSize());
+
 // A HEIF or AVIF picture decoded whole, upright (the turns its file records
 // applied), as 8-bit RGB or, with transparency, RGBA; `iccProfile` gets its
 // colour profile. With `fitInto`, a thumbnail the file holds is taken
@@ -95,9 +118,9 @@ YCbCrPicture DecodeHeifYCbCr(PictureFile& file, QByteArray* iccProfile);
 // costs a fraction of its full size); a picture of another format too large
 // to decode whole is checked by its header only, and a plain stand-in of the
 // fitting size is returned.
-// Raises AppError: "File not found" when it is missing, "Permission denied"
-// when it cannot be read, "Invalid picture" when it is no picture, and a
-// text naming the file when it is damaged or of a kind not read here.
+// Raises PhotoError (with "File not found", "Permission denied" or "Invalid
+// picture"), and AppError with a text naming the file when it is damaged or
+// of a kind not read here.
 QImage LoadPicture(const QString& path, QSize fitInto = QSize());
 
 // The stored pixels of a camera's photo turned as Exif orientation 1..8 asks.

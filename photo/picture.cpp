@@ -1,7 +1,6 @@
-#include "common/picture.h"
+#include "photo/picture.h"
 
-#include "common/errors.h"
-#include "common/jpeg.h"
+#include "photo/jpeg.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -60,36 +59,6 @@ PictureKind FromBrands(const QByteArray& head, QString* name)
     return PictureKind::None;
 }
 
-QImage ReadWithQt(PictureFile& file, QSize fitInto)
-{
-    QFile device;
-    if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        throw AppError(apperr::kInvalidPicture);
-    QImageReader::setAllocationLimit(kDecodeLimitMb);
-    QImageReader reader(&device);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (fitInto.isValid() && size.isValid() && (size.width() > fitInto.width() || size.height() > fitInto.height())) {
-        // Too large to decode in full for a small copy: taken on its header's word.
-        if (double(size.width()) * size.height() > kFullDecodePixels) {
-            if (!reader.canRead()) throw AppError(apperr::kInvalidPicture);
-            QImage stand(size.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-            stand.fill(Qt::lightGray);
-            return stand;
-        }
-    }
-    if (!reader.canRead()) throw AppError(apperr::kInvalidPicture);
-    QImage image = reader.read();
-    // It has a picture's header, so what will not decode is damaged.
-    if (image.isNull()) {
-        if (reader.error() == QImageReader::InvalidDataError || reader.error() == QImageReader::UnknownError)
-            throw AppError(DamagedPictureText(file.path()));
-        throw AppError(apperr::kInvalidPicture);
-    }
-    return image;
-}
-
 QImage ReadJpeg(PictureFile& file, QSize fitInto)
 {
     try {
@@ -114,6 +83,43 @@ struct HeifDeleter {
 };
 
 }  // namespace
+
+PhotoError::PhotoError(PhotoProblem problem)
+    : AppError(problem == PhotoProblem::NotFound      ? apperr::kFileNotFound
+               : problem == PhotoProblem::Unreadable ? apperr::kPermissionDenied
+                                                     : apperr::kInvalidPicture),
+      problem_(problem)
+{
+}
+
+QImage DecodeWithQt(PictureFile& file, QSize fitInto)
+{
+    QFile device;
+    if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw PhotoError(PhotoProblem::NotAPicture);
+    QImageReader::setAllocationLimit(kDecodeLimitMb);
+    QImageReader reader(&device);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) throw PhotoError(PhotoProblem::NotAPicture);
+    const QSize size = reader.size();
+    if (fitInto.isValid() && size.isValid() && (size.width() > fitInto.width() || size.height() > fitInto.height()) &&
+        double(size.width()) * size.height() > kFullDecodePixels) {
+        // Too large to decode in full for a small copy: taken on its header's word.
+        QImage stand(size.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        stand.fill(Qt::lightGray);
+        return stand;
+    }
+    QImage image = reader.read();
+    // It has a picture's header, so what will not decode is damaged.
+    if (image.isNull()) {
+        if (reader.error() == QImageReader::InvalidDataError || reader.error() == QImageReader::UnknownError)
+            throw AppError(DamagedPictureText(file.path()));
+        throw PhotoError(reader.error() == QImageReader::UnsupportedFormatError ? PhotoProblem::NotAPicture
+                                                                                : PhotoProblem::TooLarge);
+    }
+    return image;
+}
 
 PictureKind SniffPicture(const QByteArray& head, QString* name)
 {
@@ -160,14 +166,14 @@ PictureFile::PictureFile(const QString& path) : path_(path)
     fd_ = path.isEmpty() ? -1 : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0) {
         const bool missing = path.isEmpty() || errno == ENOENT || errno == ENOTDIR;
-        throw AppError(missing ? apperr::kFileNotFound
-                               : errno == EACCES || errno == EPERM ? apperr::kPermissionDenied
-                                                                   : apperr::kInvalidPicture);
+        throw PhotoError(missing ? PhotoProblem::NotFound
+                                 : errno == EACCES || errno == EPERM ? PhotoProblem::Unreadable
+                                                                     : PhotoProblem::NotAPicture);
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
-        throw AppError(apperr::kInvalidPicture);
+        throw PhotoError(PhotoProblem::NotAPicture);
     }
     size_ = st.st_size;
     QByteArray head(64, '\0');
@@ -369,12 +375,12 @@ QImage LoadPicture(const QString& path, QSize fitInto)
 {
     PictureFile file(path);
     switch (file.kind()) {
-    case PictureKind::None: throw AppError(apperr::kInvalidPicture);
+    case PictureKind::None: throw PhotoError(PhotoProblem::NotAPicture);
     case PictureKind::Unreadable: throw AppError(UnreadableKindText(file.kindName(), path));
     case PictureKind::Jpeg: return ReadJpeg(file, fitInto);
     case PictureKind::Heif:
     case PictureKind::Avif: return DecodeHeif(file, fitInto);
-    default: return ReadWithQt(file, fitInto);
+    default: return DecodeWithQt(file, fitInto);
     }
 }
 
