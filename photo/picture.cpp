@@ -223,6 +223,19 @@ QByteArray PictureFile::readAll()
     return bytes;
 }
 
+PictureHeader InspectPicture(const QString& path)
+{
+    PictureFile file(path);
+    if (file.size() > kMaxPhotoBytes) throw PhotoError(PhotoProblem::TooLarge);
+    QFile device;
+    if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw PhotoError(PhotoProblem::NotAPicture);
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);
+    if (!reader.canRead() || !reader.size().isValid()) throw PhotoError(PhotoProblem::NotAPicture);
+    return {file.kind(), reader.size(), reader.transformation()};
+}
+
 QString DamagedPictureText(const QString& path)
 {
     return QStringLiteral("The picture is damaged (cut short or corrupt): %1").arg(path);

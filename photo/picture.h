@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QImageIOHandler>
 #include <QSize>
 #include <QString>
 
@@ -79,6 +80,22 @@ private:
     QString kindName_;
     qint64 size_ = 0;
 };
+
+// What a picture file's header tells, read without decoding it.
+struct PictureHeader {
+    PictureKind kind = PictureKind::None;
+    QSize size;  // as stored
+    // What turns the stored pixels upright (a camera's orientation tag).
+    QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone;
+};
+
+// A file larger than this is no camera's photo.
+inline constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
+
+// The header of the picture file at `path`, for a program that hands the
+// file on (the word processor decodes it): only a regular file whose header
+// Qt's readers take. Raises PhotoError.
+PictureHeader InspectPicture(const QString& path);
 
 // The texts of a picture that cannot be used, naming its file.
 QString DamagedPictureText(const QString& path);

@@ -31,8 +31,6 @@ constexpr int kPhotoQuality = 92;
 // The lossless cut holds the photo's blocks twice over: above this, the cut
 // goes by pixels, which hold each one once.
 constexpr double kLosslessBudgetBytes = 200e6;
-// Far beyond any camera's photo; a larger file is not taken for one.
-constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
 // The subject is looked for on a copy about this large: faces of a group
 // photo are still a few dozen pixels there.
 constexpr int kLookSide = 1000;

@@ -12,12 +12,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -308,6 +310,40 @@ void Form2::PushButton8_Click()
     mPendingSetup = true;
 }
 
+void Form2::PhotoFit_Click(bool whole)
+{
+    if (!svc_.remakeCard) return;
+    const QString old = mWordFile;
+    const MousePointer before = pointer_;
+    setMousePointer(MousePointer::Hourglass);
+    svc_.remakeCard(whole);
+    setMousePointer(before);
+    // The card it replaced, once a new one has been handed over.
+    if (mWordFile != old) {
+        RemoveFile(old);
+        RemoveFile(CardPdfPath(old));
+    }
+}
+
+void Form2::ShowCardMenu(const QPoint& globalPos)
+{
+    if (!svc_.remakeCard) return;
+    QMenu menu(this);
+    const bool photo = svc_.cardHasPhoto && svc_.cardHasPhoto();
+    const bool whole = svc_.wholePhoto && svc_.wholePhoto();
+    QAction* showWhole = menu.addAction(QStringLiteral("Show the whole photo"));
+    QAction* fill = menu.addAction(QStringLiteral("Fill the frame"));
+    for (QAction* a : {showWhole, fill}) {
+        a->setCheckable(true);
+        a->setEnabled(photo);
+    }
+    showWhole->setChecked(whole);
+    fill->setChecked(!whole);
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == showWhole && !whole) PhotoFit_Click(true);
+    if (chosen == fill && whole) PhotoFit_Click(false);
+}
+
 void Form2::PushButton6_Click()
 {
     Steps s(*svc_.modal, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click"));
@@ -447,8 +483,13 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Picture1) {
         switch (event->type()) {
+        case QEvent::ContextMenu:
+            ShowCardMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: {
+            // The right button opens the menu; it does not take the picture.
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;
             const QPointF at = static_cast<QMouseEvent*>(event)->position();
             zoom_->picture1_MouseDown(ToTwips(at.x()), ToTwips(at.y()));
             return true;

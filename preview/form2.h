@@ -29,6 +29,12 @@ struct Form2Services {
     QString appFolder;
     std::function<void()> showMainWindow;
     std::function<void()> endApplication;  // ends the program at once
+    // The photo on the card: whether there is one, how it takes its frames,
+    // and the card made again with it taking them the other way (the card
+    // handed over anew when it is made). Left empty: no such choice.
+    std::function<bool()> cardHasPhoto;
+    std::function<bool()> wholePhoto;
+    std::function<void(bool whole)> remakeCard;
 };
 
 class Form2 : public QWidget {
@@ -67,6 +73,10 @@ public:
     // Ctrl+P and the Print key: the system's print dialog, then the card's
     // PDF to the chosen printer.
     void PrintCard();
+    // The card picture's menu: "Show the whole photo" or "Fill the frame"
+    // makes the card again that way; the card it replaces goes once the new
+    // one is handed over, and stays when it could not be made.
+    void PhotoFit_Click(bool whole);
 
     // The viewport's visible area, which clips the image box.
     QWidget* ViewportArea() const { return viewArea_; }
@@ -96,6 +106,8 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    // The card picture's menu, at `globalPos`.
+    void ShowCardMenu(const QPoint& globalPos);
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -332,10 +332,23 @@ Form2& Form1::Preview()
         services.appFolder = svc_.appFolder;
         services.showMainWindow = [this] { show(); };
         services.endApplication = svc_.endApplication;
+        services.cardHasPhoto = [this] { return FileExists(PhotoPath()); };
+        services.wholePhoto = [this] { return Fit() == PhotoFit::Whole; };
+        services.remakeCard = [this](bool whole) {
+            svc_.settings->SaveSetting(QStringLiteral("PhotoFit"), PhotoFitName(whole ? PhotoFit::Whole : PhotoFit::Fill));
+            PushButton6_Click();
+        };
         form2_ = std::make_unique<Form2>(services);
         form2_->Form_Load();
     }
     return *form2_;
+}
+
+PhotoFit Form1::Fit()
+{
+    PhotoFit fit = PhotoFit::Fill;
+    PhotoFitNamed(svc_.settings->GetSetting(QStringLiteral("PhotoFit"), PhotoFitName(fit)), &fit);
+    return fit;
 }
 
 QString Form1::PhotoPath()

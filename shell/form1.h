@@ -104,6 +104,9 @@ public:
     // The main window as the generation run sees it.
     QString PhotoPath() override;
     QString Message() override;
+    // As the preview's menu last chose it (setting "PhotoFit"): filling the
+    // frames unless "Show the whole photo" was chosen.
+    PhotoFit Fit() override;
     void SetPointer(MousePointer pointer) override;
     void Hide() override { hide(); }
     void DrainInput() override;

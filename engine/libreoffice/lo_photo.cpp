@@ -3,6 +3,7 @@
 #include "engine/engine_error.h"
 #include "engine/libreoffice/uno_props.h"
 #include "engine/libreoffice/uno_strings.h"
+#include "photo/picture.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -23,11 +24,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace marigal::engine::lo {
 
@@ -37,9 +33,6 @@ using css::uno::Any;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
-
-// Far beyond any camera's photo; a larger file is not taken for one.
-constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
 
 rtl::OUString PhotoUrl(const QString& path)
 {
@@ -153,24 +146,17 @@ css::awt::Size NaturalSize(const Reference<css::graphic::XGraphic>& graphic)
 PhotoFile InspectPhoto(const QString& path)
 {
     if (path.isEmpty()) throw EngineError(errtext::kPictureNotFound);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == EACCES || errno == EPERM) throw EngineError(errtext::kPictureUnreadable);
-        throw EngineError(errtext::kPictureNotFound);
+    try {
+        return {path, InspectPicture(path).turn};
+    } catch (const PhotoError& e) {
+        switch (e.problem()) {
+        case PhotoProblem::NotFound: throw EngineError(errtext::kPictureNotFound);
+        case PhotoProblem::Unreadable: throw EngineError(errtext::kPictureUnreadable);
+        case PhotoProblem::TooLarge: throw EngineError(errtext::kPictureTooLarge);
+        case PhotoProblem::NotAPicture: break;
+        }
+        throw EngineError(errtext::kNotAPicture);
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw EngineError(errtext::kPictureNotFound);
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) throw EngineError(errtext::kNotAPicture);
-    if (st.st_size > kMaxPhotoBytes) throw EngineError(errtext::kPictureTooLarge);
-    // The header only: size, kind and orientation.
-    QImageReader reader(&file);
-    reader.setAutoTransform(true);
-    if (!reader.canRead() || !reader.size().isValid()) throw EngineError(errtext::kNotAPicture);
-    return {path, reader.transformation()};
 }
 
 LoadedPhoto LoadPhoto(OfficeSession& session, const PhotoFile& photo)
