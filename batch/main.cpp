@@ -9,6 +9,7 @@
 #include "engine/libreoffice/lo_backend.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -273,7 +274,16 @@ void DrawProgress(const BatchRun& run, double seconds)
 int main(int argc, char* argv[])
 {
     std::signal(SIGXFSZ, SIG_IGN);  // a full disk is an error to report
-    QCoreApplication app(argc, argv);
+    // No window ever: the offscreen platform gives the fonts (a WordArt is
+    // measured in its face) without a display. Its start looks for a
+    // runtime folder, which a command run from cron or over ssh often has
+    // none of; Qt makes one itself, and that is nothing to tell the user.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) previous(type, context, text);
+        });
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Marigal"));
     // What goes wrong with a card is said once, by its own line; the error
     // log and the offices' troubles behind it only when asked for

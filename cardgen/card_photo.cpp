@@ -12,8 +12,8 @@ namespace marigal {
 
 std::vector<PhotoPlace> PhotoPlaces(int designIndex)
 {
-    // Every frame's room: the frame the design draws, less Word's inner
-    // margins of a text box (0.25 cm at the sides, 0.13 cm at top and bottom).
+    // Every frame's room: the frame the design draws, less its text box's
+    // inner margins.
     const auto frame = [](int width, int height) {
         return PhotoPlace{QSize(width - 2 * kFrameInsetX, height - 2 * kFrameInsetY)};
     };

@@ -33,6 +33,16 @@ double MessageFloor(int designIndex)
     return kFloors[designIndex];
 }
 
+QString WordArtFace(int designIndex)
+{
+    return designIndex == 3 ? kDisplayFace : designIndex == 4 ? kScriptFace : QString();
+}
+
+bool WordArtBold(int designIndex)
+{
+    return designIndex == 4;
+}
+
 int DesignNamed(const QString& name)
 {
     const QString wanted = name.trimmed();

@@ -30,10 +30,27 @@ double MessageFloor(int designIndex);
 // photo, so that the photo keeps its place whatever the message's length.
 inline constexpr double kYellowFlowerMessageRoom = 68;
 
-// Word's inner margins of a text box, 1/100 mm: a picture that fills a
-// frame is this much smaller than the frame on each side.
-inline constexpr int kFrameInsetX = 250;
-inline constexpr int kFrameInsetY = 125;
+// The faces of the designs' words, chosen for greeting cards from Debian's
+// fonts (the package depends on them; the card document names them):
+// script and display faces for greetings, book and sans faces for longer
+// text.
+inline const QString kScriptFace = QStringLiteral("Dancing Script");   // lively handwriting
+inline const QString kBrushFace = QStringLiteral("Kaushan Script");    // quick strokes of an inked brush
+inline const QString kDisplayFace = QStringLiteral("Lobster Two");     // round, bold, joined
+inline const QString kBookFace = QStringLiteral("EB Garamond");        // a classic book face
+inline const QString kSansFace = QStringLiteral("Lato");               // warm and plain
+inline const QString kRoundFace = QStringLiteral("Quicksand");         // soft and round
+
+// The face of a design's WordArt (designs 3 and 4; empty for the others),
+// and whether it is drawn bold.
+QString WordArtFace(int designIndex);
+bool WordArtBold(int designIndex);
+
+// The inner margins of the designs' text boxes as a Word file keeps them,
+// 1/100 mm: a picture that fills a frame is this much smaller than the
+// frame on each side.
+inline constexpr int kFrameInsetX = 154;
+inline constexpr int kFrameInsetY = 154;
 
 // The sizes of the designs' photo frames, 1/100 mm, as tools/make_designs
 // draws them: the one of each of designs 0 to 4 that the recipe fills

@@ -1,6 +1,9 @@
 #include "cardgen/composition.h"
 
 #include "cardgen/catalogue.h"
+#include "cardgen/wordart.h"
+
+#include <QRectF>
 
 #include <cmath>
 
@@ -123,6 +126,7 @@ void Composer::PhotoPhase(int design)
 
 void Composer::MessagePhase(int design, const QString& message)
 {
+    message_ = message;
     switch (design) {
     case 0:
         SelectShape(228, u"Text Box 2");
@@ -255,6 +259,24 @@ bool Composer::FitBody(int line, double floor, double photoShortfall)
     return fitted;
 }
 
+void Composer::FitWordArt(int line, const char16_t* name, int design)
+{
+    s_(line, [&] {
+        const Object shape = word_.obj(u"ActiveDocument").obj(u"Shapes", {Value::string(name)});
+        const QRectF box(shape.get(u"Left").toDouble(), shape.get(u"Top").toDouble(), shape.get(u"Width").toDouble(),
+                         shape.get(u"Height").toDouble());
+        if (box.isEmpty()) return;
+        const WordArtLayout laid = LayOutWordArt(EngineText(message_), WordArtFace(design), WordArtBold(design), box.size());
+        if (laid.lines.isEmpty() || laid.size.isEmpty()) return;
+        const QString text = laid.lines.join(QChar(u'\v'));
+        if (text != EngineText(message_)) shape.obj(u"TextEffect").put(u"Text", Value::string(text));
+        shape.put(u"Width", Value::single(float(laid.size.width())));
+        shape.put(u"Height", Value::single(float(laid.size.height())));
+        shape.put(u"Left", Value::single(float(box.center().x() - laid.size.width() / 2)));
+        shape.put(u"Top", Value::single(float(box.center().y() - laid.size.height() / 2)));
+    });
+}
+
 bool Composer::FitMessage(int design, double photoShortfall)
 {
     const double floor = MessageFloor(design);
@@ -265,8 +287,12 @@ bool Composer::FitMessage(int design, double photoShortfall)
         return FitTextBox(254, u"Text Box 106", floor) && inside;
     }
     case 2: return FitTextBox(264, u"Text Box 4", floor);
-    case 3: return FitTextBox(272, u"Text Box 30", floor);
-    case 4: return FitTextBox(282, u"Text Box 3", floor);
+    case 3:
+        FitWordArt(274, u"WordArt 55", design);
+        return FitTextBox(272, u"Text Box 30", floor);
+    case 4:
+        FitWordArt(282, u"WordArt 5", design);
+        return FitTextBox(282, u"Text Box 3", floor);
     case 5: return FitBody(284, floor, photoShortfall);
     default: return true;
     }

@@ -42,6 +42,9 @@ public:
     // Flower"'s photo is, when it keeps its own proportions; it stands in
     // the middle of its room.
     // False when the message does not fit even at the floor.
+    // The WordArt of designs 3 and 4 is first made the shape of its text (in
+    // the middle of the design's box): its letters in their own
+    // proportions, its lines centred, a long line wrapped.
     bool FitMessage(int design, double photoShortfall = 0);
 
 private:
@@ -57,6 +60,7 @@ private:
     // TypeText(Text := message), TypeParagraph, TypeBackspace
     void TypeMessage(int line, const QString& message);
     void SetWordArt(int line, const char16_t* name, const QString& message);
+    void FitWordArt(int line, const char16_t* name, int design);
     // The largest size from `floor` up to `designed` at which `fits` holds,
     // left set; `designed` is known not to fit. False when `floor` does not.
     static bool Shrink(double designed, double floor, const std::function<bool(double)>& fits);
@@ -68,6 +72,7 @@ private:
     Steps& s_;
     std::function<QString(int)> photoPath_;
     engine::Object selection_;
+    QString message_;  // as the message phase was given it
 };
 
 }  // namespace marigal

@@ -9,6 +9,8 @@ need=(cmake g++ make pkg-config
       libreoffice-dev
       libpoppler-qt6-dev libqpdf-dev
       libjpeg62-turbo-dev libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
+      libopencv-objdetect-dev opencv-data
+      fonts-dancingscript fonts-kaushanscript fonts-lobster fonts-ebgaramond fonts-lato fonts-quicksand
       fonts-symbola fonts-noto-cjk fonts-dejavu-core
       g++-mingw-w64-x86-64
       fonts-liberation

@@ -10,6 +10,9 @@ std::optional<Value> WordValue(const QString& member)
     if (member == u"Overflowing" || member == u"Bold" || member == u"BoldBi") return Value::boolean(false);
     if (member == u"Size" || member == u"SizeBi") return Value::single(12);
     if (member == u"SpaceAfter") return Value::single(0);
+    if (member == u"Width") return Value::single(400);
+    if (member == u"Height") return Value::single(80);
+    if (member == u"Left" || member == u"Top") return Value::single(50);
     if (member == u"Count") return Value::int32(5);
     if (member == u"Information") return Value::int32(1);
     return {};

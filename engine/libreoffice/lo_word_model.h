@@ -19,6 +19,10 @@
 
 namespace marigal::engine::lo {
 
+// Word measures in points, the office in hundredths of a millimetre.
+inline constexpr double kHundredthsPerPoint = 2540.0 / 72.0;
+
+
 using css::uno::Any;
 using css::uno::Reference;
 using css::uno::Sequence;

@@ -277,8 +277,45 @@ public:
             {"TextEffect", kGet, &WordShape::textEffect},
             {"TextFrame", kGet, &WordShape::textFrame},
             {"Name", kGet, &WordShape::name},
+            {"Width", kGet | kPut, &WordShape::width},
+            {"Height", kGet | kPut, &WordShape::height},
+            {"Left", kGet | kPut, &WordShape::left},
+            {"Top", kGet | kPut, &WordShape::top},
         };
         return table;
+    }
+    // Its size and place in points; the place as its anchoring measures it
+    // (the designs measure from the page).
+    Value width(InvokeKind kind, const Args& args) { return extent(kind, args, true); }
+    Value height(InvokeKind kind, const Args& args) { return extent(kind, args, false); }
+    Value left(InvokeKind kind, const Args& args) { return position(kind, args, "HoriOrientPosition"); }
+    Value top(InvokeKind kind, const Args& args) { return position(kind, args, "VertOrientPosition"); }
+    Value extent(InvokeKind kind, const Args& args, bool across)
+    {
+        Live(entry_);
+        return call([&] {
+            css::awt::Size size = shape_->getSize();
+            sal_Int32& value = across ? size.Width : size.Height;
+            if (kind == InvokeKind::PropertyGet) return Value::single(float(value / kHundredthsPerPoint));
+            value = std::max<sal_Int32>(1, sal_Int32(std::lround(args.back().value.toDouble() * kHundredthsPerPoint)));
+            shape_->setSize(size);
+            return Value();
+        });
+    }
+    Value position(InvokeKind kind, const Args& args, const char* property)
+    {
+        Live(entry_);
+        return call([&] {
+            Reference<css::beans::XPropertySet> props(shape_, UNO_QUERY_THROW);
+            const rtl::OUString name = rtl::OUString::createFromAscii(property);
+            if (kind == InvokeKind::PropertyGet) {
+                sal_Int32 at = 0;
+                props->getPropertyValue(name) >>= at;
+                return Value::single(float(at / kHundredthsPerPoint));
+            }
+            props->setPropertyValue(name, Any(sal_Int32(std::lround(args.back().value.toDouble() * kHundredthsPerPoint))));
+            return Value();
+        });
     }
     Value select(InvokeKind, const Args&)
     {

@@ -75,9 +75,6 @@ private:
     }
 };
 
-// Word measures in points, the office in hundredths of a millimetre.
-constexpr double kHundredthsPerPoint = 2540.0 / 72.0;
-
 // The characters of a range. Word keeps a size and a weight for right-to-left
 // and complex scripts apart (SizeBi, BoldBi), as the office does; the office
 // keeps a third for East Asian scripts, which Word's Size sets as well.

@@ -47,6 +47,7 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.uno.XWeak
   com.sun.star.uno.XAggregation
   com.sun.star.lang.XTypeProvider
+  com.sun.star.awt.FontSlant
   com.sun.star.awt.FontWeight
   com.sun.star.beans.XMultiPropertyStates
   com.sun.star.beans.XMultiPropertySet
@@ -58,6 +59,7 @@ set(MARIGAL_UNO_TYPES
   com.sun.star.document.XDocumentPropertiesSupplier
   com.sun.star.drawing.EnhancedCustomShapeTextPathMode
   com.sun.star.drawing.FillStyle
+  com.sun.star.drawing.TextHorizontalAdjust
   com.sun.star.drawing.LineStyle
   com.sun.star.drawing.XDrawPageSupplier
   com.sun.star.graphic.GraphicProvider

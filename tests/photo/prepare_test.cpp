@@ -151,6 +151,22 @@ TEST(PhotoPrep, AJpegIsCutWithoutLossAndATaggedOneTurnedAsSharpAsItsUntaggedTwin
     }
 }
 
+TEST(PhotoPrep, AFaceNearTheTopOfAPortraitStaysWholeInALandscapeFrame)
+{
+    // Cut through the middle, a 4:3 window of this 3:4 photo takes its
+    // lower half: the face near its top would be lost.
+    QTemporaryDir dir;
+    const QRect face(1150, 420, 700, 910);
+    const QString file = test::WriteFile(dir.filePath("portrait.jpg"),
+                                         Encoded(samples::Portrait(QSize(3000, 4000), face), "JPG", 92));
+    const PreparedPhoto made = One(file, dir.path(), Place(4, 3));
+    const QImage copy(made.path);
+    ASSERT_EQ(copy.size(), QSize(3000, 2250));
+    const std::vector<QRect> found = FindFaces(copy);
+    ASSERT_FALSE(found.empty());
+    EXPECT_TRUE(QRect(QPoint(0, 0), copy.size()).contains(found.front()));
+}
+
 TEST(PhotoPrep, TheWholePhotoStandsInTheMiddleOfItsPlaceOnTheMat)
 {
     QTemporaryDir dir;

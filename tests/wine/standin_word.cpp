@@ -47,7 +47,7 @@ const std::set<std::u16string> kMembers = {
     u"Font", u"Information", u"InlineShapes", u"Item", u"MoveDown", u"Name", u"Open", u"Overflowing",
     u"Paragraphs", u"Quit", u"Range", u"Add", u"SaveAs", u"Saved", u"Select", u"Selection", u"ShapeRange",
     u"Shapes", u"Size", u"SizeBi", u"SpaceAfter", u"Text", u"TextEffect", u"TextFrame", u"TextRange",
-    u"TypeBackspace", u"TypeParagraph", u"TypeText", u"Version", u"Visible",
+    u"TypeBackspace", u"TypeParagraph", u"TypeText", u"Version", u"Visible", u"Width", u"Height", u"Left", u"Top",
 };
 // Members that are subs in Word's object model: their call answers nothing.
 const std::set<std::u16string> kSubs = {
@@ -172,6 +172,10 @@ bool ValueOf(const std::u16string& member, VARIANT& out)
     } else if (member == u"Size" || member == u"SizeBi" || member == u"SpaceAfter") {
         out.vt = VT_R4;
         out.fltVal = member == u"SpaceAfter" ? 0.0f : 12.0f;
+    } else if (member == u"Width" || member == u"Height" || member == u"Left" || member == u"Top") {
+        // The recording engine's answers, so the replay asks the same.
+        out.vt = VT_R4;
+        out.fltVal = member == u"Width" ? 400.0f : member == u"Height" ? 80.0f : 50.0f;
     } else if (member == u"Count" || member == u"Information") {
         out.vt = VT_I4;
         out.lVal = member == u"Count" ? 5 : 1;

@@ -2,6 +2,7 @@
 
 #include "tools/docbuild/uno_util.h"
 
+#include <com/sun/star/awt/FontSlant.hpp>
 #include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XMultiPropertyStates.hpp>
@@ -11,6 +12,7 @@
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/drawing/EnhancedCustomShapeTextPathMode.hpp>
 #include <com/sun/star/drawing/FillStyle.hpp>
+#include <com/sun/star/drawing/TextHorizontalAdjust.hpp>
 #include <com/sun/star/drawing/LineStyle.hpp>
 #include <com/sun/star/drawing/XEnhancedCustomShapeDefaulter.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
@@ -45,7 +47,7 @@ namespace {
 css::uno::Sequence<rtl::OUString> styleProperties()
 {
     const rtl::OUString names[] = {ou("CharFontName"), ou("CharHeight"), ou("CharWeight"), ou("CharColor"),
-                                   ou("ParaAdjust"), ou("ParaBottomMargin")};
+                                   ou("ParaAdjust"), ou("ParaBottomMargin"), ou("CharPosture")};
     return css::uno::Sequence<rtl::OUString>(names, std::size(names));
 }
 
@@ -54,6 +56,7 @@ void applyStyle(const Reference<XInterface>& range, const ParagraphStyle& style)
     if (!style.font.isEmpty()) setProperty(range, "CharFontName", Any(toOUString(style.font)));
     if (style.points > 0) setProperty(range, "CharHeight", Any(float(style.points)));
     if (style.bold) setProperty(range, "CharWeight", Any(css::awt::FontWeight::BOLD));
+    if (style.italic) setProperty(range, "CharPosture", Any(css::awt::FontSlant_ITALIC));
     if (style.color.isValid()) setProperty(range, "CharColor", Any(officeColor(style.color)));
     if (style.centred) setProperty(range, "ParaAdjust", Any(sal_Int16(css::style::ParagraphAdjust_CENTER)));
     if (style.spaceAfter > 0)
@@ -303,10 +306,12 @@ void DocBuilder::addTextPlace(const QString& name, const QRect& area, const Text
         Reference<css::text::XTextCursor> cursor = text->createTextCursorByRange(text->getStart());
         writeParagraphs(text, cursor, content.text, content.style);
         if (!content.picture.isNull()) {
-            if (!content.text.isEmpty()) {
+            if (!content.text.isEmpty() || content.spaceAbovePicture > 0) {
                 cursor->gotoEnd(false);
                 text->insertControlCharacter(cursor.get(), css::text::ControlCharacter::PARAGRAPH_BREAK, false);
             }
+            if (content.spaceAbovePicture > 0)
+                setProperty(cursor, "ParaTopMargin", Any(sal_Int32(std::lround(content.spaceAbovePicture * 2540 / 72))));
             text->insertTextContent(cursor.get(), inlinePicture(content.picture, content.pictureSize), false);
         }
 
@@ -342,6 +347,10 @@ void DocBuilder::addWordArt(const QString& name, const QRect& area, const QStrin
         setProperty(shape, "CharFontName", Any(toOUString(style.font)));
         if (style.bold) setProperty(shape, "CharWeight", Any(css::awt::FontWeight::BOLD));
         Reference<css::text::XTextRange>(shape, UNO_QUERY_THROW)->setString(toOUString(text));
+        if (style.centred) {
+            setProperty(shape, "ParaAdjust", Any(sal_Int16(css::style::ParagraphAdjust_CENTER)));
+            setProperty(shape, "TextHorizontalAdjust", Any(css::drawing::TextHorizontalAdjust_CENTER));
+        }
 
         Reference<css::drawing::XEnhancedCustomShapeDefaulter>(shape, UNO_QUERY_THROW)
             ->createCustomShapeDefaults(ou("fontwork-plain-text"));

@@ -47,15 +47,18 @@ struct ParagraphStyle {
     QColor color;       // invalid: automatic
     bool centred = false;
     double spaceAfter = 0;  // points below the paragraph
+    bool italic = false;
 };
 
 // What a text place holds: paragraphs of text ('\n' starts a new one), then
-// optionally a picture in a paragraph of its own, anchored as a character.
+// optionally a picture in a paragraph of its own (also after an empty text
+// when it has space above it), anchored as a character.
 struct TextPlaceContent {
     QString text;
     ParagraphStyle style;
     QImage picture;
     QSize pictureSize;  // 1/100 mm; empty: the picture's own size
+    double spaceAbovePicture = 0;  // points
     QColor fill;        // invalid: no fill
     QColor line;        // invalid: no outline
 };
@@ -64,6 +67,7 @@ struct WordArtStyle {
     QString font = QStringLiteral("Liberation Serif");
     bool bold = false;
     QColor color = Qt::black;
+    bool centred = false;  // each line in the middle
 };
 
 enum class Format {
@@ -110,7 +114,7 @@ public:
     void addShape(const QString& name, const QRect& area, const QColor& fill, const QColor& line = QColor(),
                   int page = 1);
     // A named Fontwork shape (Word's WordArt) drawing `text` ('\n' breaks the
-    // line) stretched over `area`.
+    // line) stretched over `area`, its lines centred if asked.
     void addWordArt(const QString& name, const QRect& area, const QString& text, const WordArtStyle& style = {},
                     int page = 1);
     // A decorative picture behind the text.

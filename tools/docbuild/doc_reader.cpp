@@ -12,6 +12,7 @@
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/drawing/FillStyle.hpp>
+#include <com/sun/star/table/BorderLine2.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapeDescriptor.hpp>
@@ -280,6 +281,13 @@ std::vector<FrameInfo> DocReader::frames()
             f.name = nameOf(frame);
             const auto size = getProperty<css::awt::Size>(frame, "Size");
             f.size = QSize(size.Width, size.Height);
+            const auto less = [&](const char* distance, const char* border) {
+                return getProperty<sal_Int32>(frame, distance) + getProperty<css::table::BorderLine2>(frame, border).LineWidth;
+            };
+            // As the word processor fits a picture in: the frame's set width and
+            // height (its laid-out size follows its content), less its margins.
+            f.inner = QSize(getProperty<sal_Int32>(frame, "Width"), getProperty<sal_Int32>(frame, "Height")) - QSize(less("LeftBorderDistance", "LeftBorder") + less("RightBorderDistance", "RightBorder"),
+                                     less("TopBorderDistance", "TopBorder") + less("BottomBorderDistance", "BottomBorder"));
             f.automaticHeight = getProperty<bool>(frame, "FrameIsAutomaticHeight");
             f.text = toQString(frame->getText()->getString());
             f.anchorType = anchorTypeName(frame);
@@ -388,6 +396,9 @@ std::vector<DrawObjectInfo> DocReader::drawObjects()
             if (hasProperty(object, "CharFontName"))
                 d.font = toQString(getProperty<rtl::OUString>(object, "CharFontName"));
             if (hasProperty(object, "TextBox")) d.textBox = getProperty<bool>(object, "TextBox");
+            if (d.textBox && hasProperty(object, "TextBoxContent"))
+                if (const auto frame = getProperty<Reference<css::text::XTextFrame>>(object, "TextBoxContent"); frame.is())
+                    d.textFrame = nameOf(frame);
             // Imported text frames carry a white fill that is fully transparent.
             if (hasProperty(object, "FillStyle") &&
                 getProperty<css::drawing::FillStyle>(object, "FillStyle") == css::drawing::FillStyle_SOLID &&
@@ -429,10 +440,11 @@ QString DocReader::dump()
         out += QLatin1Char('\n');
     }
     for (const auto& f : frames()) {
-        out += QStringLiteral("frame %1: %2 x %3%4, anchored %5, text %6")
+        out += QStringLiteral("frame %1: %2 x %3%4 (inside %7 x %8), anchored %5, text %6")
                    .arg(quoted(f.name)).arg(f.size.width()).arg(f.size.height())
                    .arg(f.automaticHeight ? " (automatic height)" : "")
-                   .arg(f.anchorType, quoted(f.text));
+                   .arg(f.anchorType, quoted(f.text))
+                   .arg(f.inner.width()).arg(f.inner.height());
         out += inlineList(f.inlineObjects) + QLatin1Char('\n');
     }
     for (const auto& d : drawObjects()) {
@@ -442,7 +454,7 @@ QString DocReader::dump()
                    .arg(d.anchorType).arg(d.paragraph).arg(d.page);
         if (!d.text.isEmpty()) out += QStringLiteral(", text ") + quoted(d.text);
         if (!d.customShapeType.isEmpty()) out += QStringLiteral(", %1 in %2").arg(d.customShapeType, d.font);
-        if (d.textBox) out += QStringLiteral(", text box");
+        if (d.textBox) out += QStringLiteral(", text box %1").arg(quoted(d.textFrame));
         if (d.fill.isValid()) out += QStringLiteral(", fill ") + d.fill.name();
         if (!d.opaque) out += QStringLiteral(", behind text");
         out += QLatin1Char('\n');

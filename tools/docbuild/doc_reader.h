@@ -47,6 +47,7 @@ struct BookmarkInfo {
 struct FrameInfo {
     QString name;
     QSize size;
+    QSize inner;  // less its inner margins and borders: the room a picture has
     bool automaticHeight = false;
     QString text;
     QString anchorType;
@@ -67,6 +68,7 @@ struct DrawObjectInfo {
     QString customShapeType; // the geometry's Type: "rectangle", "fontwork-plain-text", ...
     QString font;            // of the object's own text
     bool textBox = false;    // a drawing shape with a text box
+    QString textFrame;       // that text box's frame
     QColor fill;             // invalid: no solid, visible fill
     bool opaque = true;      // false: behind the text
 };

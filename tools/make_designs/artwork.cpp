@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <vector>
 
 namespace marigal::designs {
 
@@ -19,8 +21,9 @@ constexpr double kPi = std::numbers::pi;
 // draws in 1/100 mm.
 struct Picture {
     Picture(QSize size, double dpi, const QColor& ground = Qt::transparent)
-        : image(QSize(std::max(1, int(std::lround(size.width() / 2540.0 * dpi))),
-                      std::max(1, int(std::lround(size.height() / 2540.0 * dpi)))),
+        // At least `dpi`: a print shop's check rounds nothing up.
+        : image(QSize(std::max(1, int(std::ceil(size.width() / 2540.0 * dpi))),
+                      std::max(1, int(std::ceil(size.height() / 2540.0 * dpi)))),
                 QImage::Format_ARGB32_Premultiplied),
           units(size)
     {
@@ -44,6 +47,51 @@ struct Picture {
     QImage image;
     QSize units;
     QPainter painter;
+};
+
+// The places of a picture's words, kept plain: a motif is left out where it
+// would reach into one.
+class Calm {
+public:
+    explicit Calm(std::vector<QRectF> areas) : areas_(std::move(areas)) {}
+    // True when a motif of `reach` around `at` stays clear of every place.
+    bool clear(QPointF at, double reach) const
+    {
+        for (const QRectF& a : areas_) {
+            const double dx = std::max({a.left() - at.x(), 0.0, at.x() - a.right()});
+            const double dy = std::max({a.top() - at.y(), 0.0, at.y() - a.bottom()});
+            if (std::hypot(dx, dy) < reach) return false;
+        }
+        return true;
+    }
+    // Paints `draw` on a layer of its own, and on the page with the places
+    // wiped out of it (their edges faded over `fade`).
+    void paint(QPainter& p, double fade, const std::function<void(QPainter&)>& draw) const
+    {
+        QImage layer = Layer(p.device()->width() > 0 ? QSize(p.device()->width(), p.device()->height()) : QSize(1, 1));
+        {
+            QPainter q(&layer);
+            Smooth(q);
+            q.setTransform(p.transform());
+            draw(q);
+            q.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+            for (const QRectF& a : areas_) {
+                for (int i = 0; i < 8; ++i) {
+                    const double grow = fade * (8 - i) / 8;
+                    q.setPen(Qt::NoPen);
+                    q.setBrush(QColor(0, 0, 0, 255 / 8 + 1));
+                    q.drawRoundedRect(a.adjusted(-grow, -grow, grow, grow), grow, grow);
+                }
+            }
+        }
+        p.save();
+        p.resetTransform();
+        p.drawImage(0, 0, layer);
+        p.restore();
+    }
+
+private:
+    std::vector<QRectF> areas_;
 };
 
 void FillVertical(QPainter& p, const QRectF& area, std::initializer_list<std::pair<double, QColor>> stops)
@@ -291,7 +339,7 @@ QImage CloudsFramePicture(QSize size, double dpi)
 // ---------------------------------------------------------------------------
 // Hearts
 
-QImage HeartsPage(QSize size, QRect frame, double dpi)
+QImage HeartsPage(QSize size, QRect frame, QRect message, double dpi)
 {
     Picture pic(size, dpi);
     QPainter& p = pic.painter;
@@ -299,16 +347,21 @@ QImage HeartsPage(QSize size, QRect frame, double dpi)
     const double w = pic.w(), h = pic.h();
     FillVertical(p, QRectF(0, 0, w, h),
                  {{0.0, QColor(250, 210, 222)}, {0.5, QColor(253, 232, 237)}, {1.0, QColor(255, 244, 240)}});
+    // The message lies on plain paper.
+    const Calm calm({QRectF(message).adjusted(-200, -200, 200, 200)});
     // Big out-of-focus hearts drifting behind everything.
     PaintSoft(p, w * 0.01, 0.6, [&](QPainter& q) {
         for (int i = 0; i < 16; ++i) {
             const QPointF c(rng.uniform(0, w), rng.uniform(0, h));
             const double s = w * rng.uniform(0.08, 0.2);
-            q.fillPath(HeartPath(c, s, rng.uniform(-25, 25)),
-                       WithAlpha(i % 3 ? QColor(255, 255, 255) : QColor(240, 140, 165), rng.uniform(0.3, 0.6)));
+            const double angle = rng.uniform(-25, 25), alpha = rng.uniform(0.3, 0.6);
+            if (!calm.clear(c, s * 0.75)) continue;
+            q.fillPath(HeartPath(c, s, angle), WithAlpha(i % 3 ? QColor(255, 255, 255) : QColor(240, 140, 165), alpha));
         }
     });
-    DrawBokeh(p, rng, QRectF(0, 0, w, h), 50, QColor(255, 255, 255), w * 0.006, w * 0.022);
+    calm.paint(p, w * 0.02, [&](QPainter& q) {
+        DrawBokeh(q, rng, QRectF(0, 0, w, h), 50, QColor(255, 255, 255), w * 0.006, w * 0.022);
+    });
     // Light around the photo frame lifts it off the page.
     PaintSoft(p, w * 0.025, 1.0, [&](QPainter& q) {
         q.setPen(Qt::NoPen);
@@ -334,9 +387,9 @@ QImage HeartsPage(QSize size, QRect frame, double dpi)
     };
     scatter(QPointF(w * 0.02, h * 0.015), 1, 1, 11, 0.13);
     scatter(QPointF(w * 0.98, h * 0.985), -1, -1, 13, 0.15);
-    // Keep the hearts off the photo frame.
+    // Keep the hearts off the photo frame and the message.
     const QRectF keep = QRectF(frame).adjusted(-150, -150, 150, 150);
-    std::erase_if(hearts, [&](const Spot& s) { return keep.contains(s.at); });
+    std::erase_if(hearts, [&](const Spot& s) { return keep.contains(s.at) || !calm.clear(s.at, s.size * 0.9); });
     PaintSoft(p, w * 0.02, 0.55, [&](QPainter& q) {
         for (const Spot& s : hearts) q.fillPath(HeartPath(s.at, s.size * 1.3, s.angle), QColor(235, 60, 95));
     });
@@ -407,7 +460,7 @@ QImage HeartsGarland(QSize size, double dpi)
 // ---------------------------------------------------------------------------
 // Meadow
 
-QImage MeadowPage(QSize size, QRect panel, double dpi)
+QImage MeadowPage(QSize size, QRect panel, QRect title, double dpi)
 {
     Picture pic(size, dpi);
     QPainter& p = pic.painter;
@@ -416,11 +469,14 @@ QImage MeadowPage(QSize size, QRect panel, double dpi)
     const double horizon = h * 0.6;
     FillVertical(p, QRectF(0, 0, w, horizon + h * 0.05),
                  {{0.0, QColor(104, 174, 228)}, {0.7, QColor(184, 222, 245)}, {1.0, QColor(226, 241, 250)}});
-    Glow(p, QPointF(w * 0.12, h * 0.08), w * 0.55, QColor(255, 246, 210, 200));
-    Glow(p, QPointF(w * 0.12, h * 0.08), w * 0.09, QColor(255, 255, 240, 255));
+    // The sun low on the left, under the title's clear sky; its light spread wide.
+    Glow(p, QPointF(w * 0.06, h * 0.27), w * 0.55, QColor(255, 246, 210, 200));
+    Glow(p, QPointF(w * 0.06, h * 0.27), w * 0.09, QColor(255, 255, 240, 255));
+    const QRectF clearSky = QRectF(title).adjusted(-200, -200, 200, 200);
     for (int i = 0; i < 5; ++i) {
         const double cw = w * rng.uniform(0.22, 0.38);
-        DrawCloud(p, rng, QRectF(w * rng.uniform(-0.1, 0.85), h * rng.uniform(0.2, 0.48), cw, cw * 0.45),
+        const QRectF box(w * rng.uniform(-0.1, 0.85), h * rng.uniform(0.2, 0.48), cw, cw * 0.45);
+        DrawCloud(p, rng, box.intersects(clearSky) ? box.translated(0, clearSky.bottom() - box.top()) : box,
                   QColor(196, 216, 236), cw * 0.015);
     }
     // Hills, hazier the further away.
@@ -520,7 +576,7 @@ QImage MeadowFramePicture(QSize size, double dpi)
 namespace {
 
 // A corner bouquet: leaves fanning out, roses and blossoms over them.
-void Bouquet(QPainter& p, Rng& rng, QPointF corner, double reach, double direction)
+void Bouquet(QPainter& p, Rng& rng, QPointF corner, double reach, double direction, const Calm& calm)
 {
     const QColor leaf(104, 150, 90), rose(231, 120, 145), peach(244, 160, 128), blossom(250, 205, 215),
         lavender(165, 150, 215), cream(252, 236, 214);
@@ -531,35 +587,53 @@ void Bouquet(QPainter& p, Rng& rng, QPointF corner, double reach, double directi
     };
     for (int i = 0; i < 26; ++i) {
         const auto [at, a] = spot(0.2, 0.75, 65);
-        DrawLeaf(p, at, a + rng.uniform(-25, 25), reach * rng.uniform(0.18, 0.3), reach * rng.uniform(0.08, 0.12),
-                 Mix(leaf, QColor(60, 110, 70), rng.uniform(0, 0.6)));
+        const double turn = rng.uniform(-25, 25), length = reach * rng.uniform(0.18, 0.3),
+                     width = reach * rng.uniform(0.08, 0.12), shade = rng.uniform(0, 0.6);
+        if (!calm.clear(at, length)) continue;
+        DrawLeaf(p, at, a + turn, length, width, Mix(leaf, QColor(60, 110, 70), shade));
     }
     // Sprigs of lavender florets reaching out between the leaves.
     for (int i = 0; i < 7; ++i) {
         const auto [at, a] = spot(0.5, 0.75, 60);
+        if (!calm.clear(at, reach * 0.25)) continue;
         for (int k = 0; k < 5; ++k) {
             const double d = reach * 0.05 * k;
             DrawFloret(p, at + QPointF(std::sin(a * kPi / 180) * d, -std::cos(a * kPi / 180) * d),
                        reach * (0.035 - 0.004 * k), lavender);
         }
     }
-    for (int i = 0; i < 6; ++i) DrawBlossom(p, rng, spot(0.4, 0.7).first, reach * rng.uniform(0.07, 0.1), blossom);
+    const auto flower = [&](QPointF at, double radius, const std::function<void()>& draw) {
+        if (calm.clear(at, radius)) draw();
+    };
+    for (int i = 0; i < 6; ++i) {
+        const QPointF at = spot(0.4, 0.7).first;
+        const double r = reach * rng.uniform(0.07, 0.1);
+        flower(at, r, [&] { DrawBlossom(p, rng, at, r, blossom); });
+    }
     const QColor roses[] = {peach, rose, cream, rose.lighter(108), peach.lighter(105), rose.darker(108)};
     for (int i = 0; i < 6; ++i) {
-        const auto [at, a] = spot(i < 3 ? 0.42 : 0.12, i < 3 ? 0.58 : 0.36, 45);
-        DrawRose(p, rng, at, reach * rng.uniform(0.12, 0.17), roses[i]);
+        const QPointF at = spot(i < 3 ? 0.42 : 0.12, i < 3 ? 0.58 : 0.36, 45).first;
+        const double r = reach * rng.uniform(0.12, 0.17);
+        flower(at, r, [&] { DrawRose(p, rng, at, r, roses[i]); });
     }
-    for (int i = 0; i < 4; ++i) DrawBlossom(p, rng, spot(0.15, 0.45).first, reach * rng.uniform(0.06, 0.08), blossom);
+    for (int i = 0; i < 4; ++i) {
+        const QPointF at = spot(0.15, 0.45).first;
+        const double r = reach * rng.uniform(0.06, 0.08);
+        flower(at, r, [&] { DrawBlossom(p, rng, at, r, blossom); });
+    }
 }
 
 }  // namespace
 
-QImage FlowersPage(QSize size, double dpi)
+QImage FlowersPage(QSize size, const std::vector<QRect>& calmAreas, double dpi)
 {
     Picture pic(size, dpi);
     QPainter& p = pic.painter;
     Rng rng(102001);
     const double w = pic.w(), h = pic.h();
+    std::vector<QRectF> areas;
+    for (const QRect& a : calmAreas) areas.push_back(QRectF(a).adjusted(-250, -150, 250, 150));
+    const Calm calm(std::move(areas));
     QRadialGradient paper(QPointF(w * 0.5, h * 0.45), h * 0.75);
     paper.setColorAt(0.0, QColor(255, 252, 248));
     paper.setColorAt(1.0, QColor(252, 234, 230));
@@ -570,14 +644,15 @@ QImage FlowersPage(QSize size, double dpi)
     p.drawRoundedRect(QRectF(w * 0.035, w * 0.035, w * 0.93, h - w * 0.07), w * 0.02, w * 0.02);
     for (int i = 0; i < 30; ++i) {
         const QPointF at(rng.uniform(0, w), rng.uniform(0, h));
-        const double len = w * rng.uniform(0.012, 0.022);
-        p.fillPath(PetalPath(at, rng.uniform(0, 360), len, len * 0.8, 0.1),
+        const double len = w * rng.uniform(0.012, 0.022), angle = rng.uniform(0, 360);
+        if (!calm.clear(at, len)) continue;
+        p.fillPath(PetalPath(at, angle, len, len * 0.8, 0.1),
                    WithAlpha(i % 2 ? QColor(240, 160, 180) : QColor(250, 200, 210), 0.55));
     }
     // A spray in the top corner, a bouquet in each bottom corner framing the message.
-    Bouquet(p, rng, QPointF(-w * 0.04, -h * 0.025), w * 0.26, 135);
-    Bouquet(p, rng, QPointF(-w * 0.03, h * 1.02), w * 0.44, 45);
-    Bouquet(p, rng, QPointF(w * 1.03, h * 1.02), w * 0.52, -45);
+    Bouquet(p, rng, QPointF(-w * 0.04, -h * 0.025), w * 0.22, 135, calm);
+    Bouquet(p, rng, QPointF(-w * 0.03, h * 1.02), w * 0.4, 45, calm);
+    Bouquet(p, rng, QPointF(w * 1.03, h * 1.02), w * 0.44, -45, calm);
     return pic.finish();
 }
 

@@ -14,6 +14,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <vector>
+
 namespace marigal::designs {
 
 // "Clouds": the two sides of the sheet (`trim`: the card on it, to be cut
@@ -24,18 +26,19 @@ QImage CloudsFramePicture(QSize size, double dpi);
 
 // "Hearts": the page, the cover picture in the photo frame, and a garland of
 // hearts on a transparent ground.
-QImage HeartsPage(QSize size, QRect frame, double dpi);
+QImage HeartsPage(QSize size, QRect frame, QRect message, double dpi);
 QImage HeartsCover(QSize size, double dpi);
 QImage HeartsGarland(QSize size, double dpi);
 
 // "Meadow": sky, hills and a flowering meadow with a light panel for the
-// message; and a close-up of wildflowers for the photo frame.
-QImage MeadowPage(QSize size, QRect panel, double dpi);
+// message, clear sky for the title; and a close-up of wildflowers for the
+// photo frame.
+QImage MeadowPage(QSize size, QRect panel, QRect title, double dpi);
 QImage MeadowFramePicture(QSize size, double dpi);
 
-// "Flowers": bouquets in two corners of the page; three flower pictures for
-// the photo frames (variant 0, 1, 2).
-QImage FlowersPage(QSize size, double dpi);
+// "Flowers": bouquets in three corners of the page, clear of the words'
+// places `calm`; three flower pictures for the photo frames (variant 0, 1, 2).
+QImage FlowersPage(QSize size, const std::vector<QRect>& calm, double dpi);
 QImage FlowersFramePicture(QSize size, int variant, double dpi);
 
 // "Yellow Flower": the page's border of small flowers around `textArea`, and

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <functional>
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -27,16 +29,14 @@ using docbuild::WordArtStyle;
 constexpr int kCardW = 12700;
 constexpr int kCardH = 17780;
 
-// A text box's inner margins as Word keeps them (0.25 cm at the sides,
-// 0.13 cm at top and bottom): a picture that fills a frame is this much
-// smaller than the frame.
-constexpr int kInsetX = 250;
-constexpr int kInsetY = 125;
+// A text box's inner margins as Word keeps them: a picture that fills a
+// frame is this much smaller than the frame.
+constexpr int kInsetX = kFrameInsetX;
+constexpr int kInsetY = kFrameInsetY;
 
-// Pictures are drawn at a resolution that prints well yet keeps the files small.
-constexpr double kPageDpi = 200;
-constexpr double kSheetDpi = 140;
-constexpr double kFrameDpi = 200;
+// Every picture prints at 300 pixels an inch or more, as home printers and
+// print shops expect.
+constexpr double kArtDpi = 300;
 
 const QString kSerif = QStringLiteral("Liberation Serif");
 const QString kSans = QStringLiteral("Liberation Sans");
@@ -48,26 +48,38 @@ QSize Inner(const QRect& frame)
 
 // A message place: centred lines in the design's own look.
 TextPlaceContent Message(const QString& text, const QString& font, double points, const QColor& colour,
-                         bool bold = false)
+                         bool bold = false, bool italic = false)
 {
     TextPlaceContent c;
     c.text = text;
-    c.style = ParagraphStyle{font, points, bold, colour, true};
+    c.style = ParagraphStyle{font, points, bold, colour, true, 0, italic};
     return c;
 }
 
+// A frame's own picture lies this far below its empty first paragraph
+// (points): a photo that fills the frame, put into that paragraph, pushes
+// it wholly out of sight, not leaving a sliver of it below the photo.
+constexpr double kBelowPhoto = 1.5;
+// The height of that paragraph's line and the space, 1/100 mm: the mat
+// above the frame's own picture, and as much is kept below it.
+constexpr int kAbovePicture = 81 + int(kBelowPhoto * 2540 / 72);
+
 // A picture frame: a mat of `fill` with a thin `line`, and optionally a
-// picture filling it. The empty paragraph is centred, and so is the photo
-// put into it later; its small font keeps the line no taller than the photo.
-TextPlaceContent Frame(const QColor& fill, const QColor& line, const QImage& picture = QImage(),
-                       QSize pictureSize = QSize())
+// picture of its own, on the mat. The empty paragraph is centred, and so is
+// the photo put into it later; its small font keeps the line no taller than
+// the photo.
+TextPlaceContent Frame(const QColor& fill, const QColor& line,
+                       const std::function<QImage(QSize, double)>& picture = {}, const QRect& frame = QRect())
 {
     TextPlaceContent c;
     c.style = ParagraphStyle{kSerif, 2, false, QColor(), true};
     c.fill = fill;
     c.line = line;
-    c.picture = picture;
-    c.pictureSize = pictureSize;
+    if (picture) {
+        c.pictureSize = Inner(frame) - QSize(0, 2 * kAbovePicture);
+        c.picture = picture(c.pictureSize, kArtDpi);
+        c.spaceAbovePicture = kBelowPhoto;
+    }
     return c;
 }
 
@@ -143,18 +155,18 @@ void Clouds(Card& c)
     c.doc().addPageBreak();
 
     const QRect sheet(0, 0, kSheetW, kSheetH);
-    const QRect photo(fold + (kCardW - 9900) / 2, 4900, 9900, 6300);
+    const QSize frame = kPhotoFrames[1];
+    const QRect photo(fold + (kCardW - frame.width()) / 2, 4900, frame.width(), frame.height());
     const QRect cover(fold + 1000, 11700, kCardW - 2000, 2600);
     const QRect inside(fold + 1000, 9400, kCardW - 2000, 4000);
-    c.background(CloudsOutside(sheet.size(), trim, kSheetDpi), sheet, 1);
-    c.background(CloudsInside(sheet.size(), trim, inside, kSheetDpi), sheet, 2);
-    c.textPlace(QStringLiteral("Text Box 97"), photo,
-                Frame(Qt::white, QColor(200, 220, 240), CloudsFramePicture(Inner(photo), kFrameDpi), Inner(photo)),
+    c.background(CloudsOutside(sheet.size(), trim, kArtDpi), sheet, 1);
+    c.background(CloudsInside(sheet.size(), trim, inside, kArtDpi), sheet, 2);
+    c.textPlace(QStringLiteral("Text Box 97"), photo, Frame(Qt::white, QColor(200, 220, 240), CloudsFramePicture, photo),
                 1);
-    c.textPlace(QStringLiteral("Text Box 106"), cover, Message(QStringLiteral("your message"), kSerif, 26, navy), 1);
+    c.textPlace(QStringLiteral("Text Box 106"), cover, Message(QStringLiteral("your message"), kBrushFace, 28, navy), 1);
     c.textPlace(QStringLiteral("Text Box 20"), inside,
-                Message(QStringLiteral("[Type your message here, or print the card and write it by hand]"), kSerif,
-                        20, navy),
+                Message(QStringLiteral("[Type your message here, or print the card and write it by hand]"), kRoundFace,
+                        18, navy),
                 2);
 }
 
@@ -163,22 +175,26 @@ void Flowers(Card& c)
     const QColor rose(192, 80, 106), plum(120, 52, 78), mat(255, 255, 255), edge(227, 166, 180);
     c.page(kCardW, kCardH, 1000);
     c.doc().setTemplateName(QStringLiteral("Flowers"));
-    c.background(FlowersPage(QSize(kCardW, kCardH), kPageDpi), QRect(0, 0, kCardW, kCardH));
-    c.wordArt(QStringLiteral("WordArt 5"), QRect(1500, 650, 9700, 1600),
-              QStringLiteral(" Just waiting to hear from you..."), WordArtStyle{kSerif, true, rose});
-    const QRect big(2100, 2600, 8500, 5600);
-    const QRect left(1300, 8550, 4900, 2800);
-    const QRect right(6500, 8550, 4900, 2800);
-    c.textPlace(QStringLiteral("Text Box 14"), big,
-                Frame(mat, edge, FlowersFramePicture(Inner(big), 0, kFrameDpi), Inner(big)));
-    c.textPlace(QStringLiteral("Text Box 15"), left,
-                Frame(mat, edge, FlowersFramePicture(Inner(left), 1, kFrameDpi), Inner(left)));
-    c.textPlace(QStringLiteral("Text Box 16"), right,
-                Frame(mat, edge, FlowersFramePicture(Inner(right), 2, kFrameDpi), Inner(right)));
-    c.textPlace(QStringLiteral("Text Box 8"), QRect(1300, 11700, 10100, 1600),
-                Message(QStringLiteral("Write Soon!"), kSerif, 26, rose, true));
-    c.textPlace(QStringLiteral("Text Box 3"), QRect(2300, 13300, 8100, 2600),
-                Message(QStringLiteral("Your personal message here"), kSerif, 18, plum));
+    const QRect title(2000, 650, 8700, 1750);
+    const QRect big(QPoint((kCardW - kPhotoFrames[4].width()) / 2, 2650), kPhotoFrames[4]);
+    const QRect left(QPoint(1300, 8550), kFlowersSmallFrame);
+    const QRect right(QPoint(kCardW - 1300 - kFlowersSmallFrame.width(), 8550), kFlowersSmallFrame);
+    const QRect writeSoon(1300, 11600, 10100, 1600);
+    const QRect message(2500, 13250, 7700, 2500);
+    // The flowers keep clear of every word on the page.
+    c.background(FlowersPage(QSize(kCardW, kCardH), {title, writeSoon, message}, kArtDpi),
+                 QRect(0, 0, kCardW, kCardH));
+    c.wordArt(QStringLiteral("WordArt 5"), title, QStringLiteral(" Just waiting to hear from you..."),
+              WordArtStyle{kScriptFace, true, rose, true});
+    const auto flowers = [](int variant) {
+        return [variant](QSize size, double dpi) { return FlowersFramePicture(size, variant, dpi); };
+    };
+    c.textPlace(QStringLiteral("Text Box 14"), big, Frame(mat, edge, flowers(0), big));
+    c.textPlace(QStringLiteral("Text Box 15"), left, Frame(mat, edge, flowers(1), left));
+    c.textPlace(QStringLiteral("Text Box 16"), right, Frame(mat, edge, flowers(2), right));
+    c.textPlace(QStringLiteral("Text Box 8"), writeSoon, Message(QStringLiteral("Write Soon!"), kScriptFace, 30, rose, true));
+    c.textPlace(QStringLiteral("Text Box 3"), message,
+                Message(QStringLiteral("Your personal message here"), kBookFace, 19, plum, false, true));
 }
 
 void Hearts(Card& c)
@@ -186,15 +202,17 @@ void Hearts(Card& c)
     const QColor crimson(176, 32, 60);
     c.page(kCardW, kCardH, 1000);
     c.doc().setTemplateName(QStringLiteral("Hearts"));
-    const QRect cover(1600, 2000, 9500, 7100);
-    c.background(HeartsPage(QSize(kCardW, kCardH), cover, kPageDpi), QRect(0, 0, kCardW, kCardH));
-    c.textPlace(QStringLiteral("Text Box 5"), cover,
-                Frame(Qt::white, QColor(224, 122, 140), HeartsCover(Inner(cover), kFrameDpi), Inner(cover)));
+    const QRect cover(QPoint(1600, 2000), kPhotoFrames[2]);
+    const QRect message(1600, 11500, 9500, 3600);
+    c.background(HeartsPage(QSize(kCardW, kCardH), cover, message, kArtDpi), QRect(0, 0, kCardW, kCardH));
+    c.textPlace(QStringLiteral("Text Box 5"), cover, Frame(Qt::white, QColor(224, 122, 140), HeartsCover, cover));
     const QRect garland(1600, 9450, 9500, 1600);
-    c.textPlace(QStringLiteral("Text Box 6"), garland,
-                Frame(QColor(), QColor(), HeartsGarland(Inner(garland), kFrameDpi), Inner(garland)));
-    c.textPlace(QStringLiteral("Text Box 4"), QRect(1600, 11500, 9500, 3600),
-                Message(QStringLiteral("Your personal message here"), kSerif, 22, crimson, true));
+    TextPlaceContent hanging = Frame(QColor(), QColor());
+    hanging.pictureSize = Inner(garland);
+    hanging.picture = HeartsGarland(hanging.pictureSize, kArtDpi);
+    c.textPlace(QStringLiteral("Text Box 6"), garland, hanging);
+    c.textPlace(QStringLiteral("Text Box 4"), message,
+                Message(QStringLiteral("Your personal message here"), kScriptFace, 26, crimson, true));
 }
 
 void Meadow(Card& c)
@@ -203,15 +221,15 @@ void Meadow(Card& c)
     c.page(kCardW, kCardH, 1000);
     c.doc().setTemplateName(QStringLiteral("Meadow_"));
     const QRect message(1500, 13100, 9700, 2700);
-    c.background(MeadowPage(QSize(kCardW, kCardH), message.adjusted(-300, -350, 300, 250), kPageDpi),
+    const QRect title(1800, 800, 9100, 2400);
+    c.background(MeadowPage(QSize(kCardW, kCardH), message.adjusted(-300, -350, 300, 250), title, kArtDpi),
                  QRect(0, 0, kCardW, kCardH));
-    c.wordArt(QStringLiteral("WordArt 55"), QRect(1800, 900, 9100, 2300), QStringLiteral("thinking\nof you..."),
-              WordArtStyle{kSerif, true, QColor(200, 70, 110)});
-    const QRect photo(1700, 4000, 9300, 7000);
-    c.textPlace(QStringLiteral("Text Box 33"), photo,
-                Frame(Qt::white, QColor(110, 158, 78), MeadowFramePicture(Inner(photo), kFrameDpi), Inner(photo)));
+    c.wordArt(QStringLiteral("WordArt 55"), title, QStringLiteral("thinking\nof you..."),
+              WordArtStyle{kDisplayFace, false, QColor(200, 70, 110), true});
+    const QRect photo(QPoint((kCardW - kPhotoFrames[3].width()) / 2, 4000), kPhotoFrames[3]);
+    c.textPlace(QStringLiteral("Text Box 33"), photo, Frame(Qt::white, QColor(110, 158, 78), MeadowFramePicture, photo));
     c.textPlace(QStringLiteral("Text Box 30"), message,
-                Message(QStringLiteral("Your personal\nmessage here"), kSerif, 22, green, true));
+                Message(QStringLiteral("Your personal\nmessage here"), kSansFace, 21, green, true));
 }
 
 // No pictures: the card is made of coloured shapes alone.
@@ -225,19 +243,18 @@ void PhotoGreetingCard(Card& c)
     // A ribbon across the card: a rose band on a slightly wider gold one.
     c.shape(QStringLiteral("Rectangle 5"), QRect(0, 9700, kCardW, 1800), gold);
     c.shape(QStringLiteral("Rectangle 4"), QRect(0, 9800, kCardW, 1600), rose);
-    const QRect photo(1350, 1300, 10000, 7500);
+    const QRect photo(QPoint((kCardW - kPhotoFrames[0].width()) / 2, 1300), kPhotoFrames[0]);
     // A flat shadow under the frame.
     c.shape(QStringLiteral("Rectangle 3"), photo.translated(140, 140), QColor(230, 221, 206));
     c.textPlace(QStringLiteral("Rectangle 27"), photo, Frame(Qt::white, gold));
     c.textPlace(QStringLiteral("Text Box 2"), QRect(1350, 12900, 10000, 3600),
-                Message(QStringLiteral("Your personal message here"), kSerif, 24, plum));
+                Message(QStringLiteral("Your personal message here"), kScriptFace, 28, plum, true));
 }
 
 // The body: the message goes to the bookmark at the start, the photo takes
-// the flower's place in the fifth paragraph and is scaled to the text area.
-// The wide margin keeps upright photos up to 3:4 on the one page (taller
-// ones, scaled to the whole text area, spill over); the border of small
-// flowers lives in it, and the text area ends above its strip of meadow.
+// the flower's place in the fifth paragraph, as large as the room left
+// between the message and the meadow; the border of small flowers lives in
+// the wide margin, and the text area ends above its strip of meadow.
 void YellowFlowerCard(Card& c)
 {
     constexpr int kMargin = 2200;
@@ -245,23 +262,21 @@ void YellowFlowerCard(Card& c)
     const int meadow = YellowMeadowTop(QSize(kCardW, kCardH), border);
     c.page(kCardW, kCardH, kMargin, kCardH - meadow);
     c.doc().setTemplateName(QStringLiteral("YellowFlower"));
-    const QRect text(kMargin, kMargin, kCardW - 2 * kMargin, meadow - kMargin);
     DocBuilder& b = c.doc();
     b.addBookmarkAtStart(QStringLiteral("btext"));
     // The message's room: one line of it, and the rest kept as space below,
     // which the card gives back to a longer message (its type made smaller
     // to fit), so that the photo below keeps its place.
-    constexpr double kLine = 23;  // points: a line of 20-point bold type
-    b.addParagraph(QString(), ParagraphStyle{kSerif, 20, true, QColor(156, 96, 0), true,
+    constexpr double kLine = 36;  // points: a line of 22-point brush script, with room to spare
+    b.addParagraph(QString(), ParagraphStyle{kBrushFace, 22, false, QColor(156, 96, 0), true,
                                              kYellowFlowerMessageRoom - kLine});
     // Thin lines between the message and the photo: they take little of the
     // height the photo needs.
     for (int i = 0; i < 3; ++i) b.addParagraph(QString(), ParagraphStyle{kSerif, 2, false, QColor(), true});
     // Its stem reaches down to the meadow.
-    const int room = int(std::lround(kYellowFlowerMessageRoom * 2540 / 72));
-    const QSize flower(text.width(), text.height() - room - 300);
-    b.addInlinePicture(YellowFlower(flower, kPageDpi), flower.width(), flower.height());
-    c.background(YellowPage(QSize(kCardW, kCardH), border, kPageDpi), QRect(0, 0, kCardW, kCardH));
+    const QSize flower = kYellowFlowerPhotoRoom;
+    b.addInlinePicture(YellowFlower(flower, kArtDpi), flower.width(), flower.height());
+    c.background(YellowPage(QSize(kCardW, kCardH), border, kArtDpi), QRect(0, 0, kCardW, kCardH));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes)

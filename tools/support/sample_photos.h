@@ -29,6 +29,13 @@ bool WriteHeif(const QImage& image, const QString& path, HeifCodec codec, int qu
 // HEVC tiles composed by a 'grid' item, with a thumbnail; false when libheif cannot.
 bool WriteHeifGrid(const QImage& image, const QString& path, int tile = 512, int quality = 50);
 
+// A photo `size` pixels large of a person in a park, seen from the front,
+// the background out of focus; the face's oval (hairline to chin, cheek to
+// cheek) fills `face`, which is about 1.3 times as high as wide in life. An
+// empty `face` draws the park alone. A face detector finds the face from
+// 80 pixels across.
+QImage Portrait(QSize size, QRect face);
+
 // The mean absolute difference of two pictures of one size, 0..1.
 double MeanDifference(const QImage& a, const QImage& b);
 
