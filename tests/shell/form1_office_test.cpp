@@ -10,12 +10,16 @@
 #include "engine/libreoffice/lo_backend.h"
 #include "preview/form2.h"
 #include "shell/form1.h"
+#include "tests/support/picture_check.h"
 #include "tests/support/scripted_modal.h"
 #include "tests/support/temp_env.h"
 #include "tools/support/sample_photos.h"
 
 #include <QBuffer>
+#include <QApplication>
 #include <QClipboard>
+#include <QMenu>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,6 +143,42 @@ TEST_F(Form1Office, AMessageTooLongForTheDesignIsSaidBeforeTheCardShows)
     EXPECT_EQ(modal.messages.back().text, MessageTooLongText(4));
     EXPECT_EQ(modal.messages.back().icon, MsgIcon::None);
     EXPECT_TRUE(previewShown());  // and the user sees the card
+}
+
+TEST_F(Form1Office, ASmallPhotoIsSaidAndTheCardsMenuShowsTheWholePhoto)
+{
+    // A small wide photo: said before the card shows; it fills Hearts' frame.
+    test::CheckerPhoto(QSize(320, 180), 20).save(dir.filePath("small.png"));
+    form->Text1->setText("Hi");
+    makeCard(dir.filePath("small.png"), 2);
+    ASSERT_EQ(modal.messages.size(), 1u);
+    EXPECT_TRUE(modal.messages[0].text.startsWith("The photo is small for this design: it prints at "));
+    ASSERT_TRUE(previewShown());
+    Form2& preview = form->Preview();
+    const QString filled = preview.mWordFile;
+    const std::vector<test::InkArea> before = test::PhotoAreas(preview.Picture1->pixmap().toImage(), 50);
+    ASSERT_EQ(before.size(), 1u);
+
+    // The card picture's menu, opened with the right button as a user opens it.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions())
+            if (action->text() == "Show the whole photo")
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    });
+    QWidget* picture = preview.Picture1;
+    QTest::mouseClick(preview.windowHandle(), Qt::RightButton, {},
+                      picture->mapTo(&preview, picture->rect().center()));
+    ASSERT_NE(preview.mWordFile, filled);  // a new card, handed over
+    EXPECT_FALSE(QFile::exists(filled));   // the one it replaced is gone
+    EXPECT_EQ(settings->GetSetting("PhotoFit"), "whole");
+    // The whole photo in the middle of the same frame, the mat above and below it.
+    const std::vector<test::InkArea> after = test::PhotoAreas(preview.Picture1->pixmap().toImage(), 50);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_NEAR(after[0].box.width(), before[0].box.width(), 3);
+    EXPECT_LT(after[0].box.height(), before[0].box.height() * 0.85);
+    EXPECT_NEAR(after[0].box.center().y(), before[0].box.center().y(), 3);
 }
 
 TEST_F(Form1Office, TheCardsPdfIsKeptBesideItSavedAsPdfAndGoneWithBack)

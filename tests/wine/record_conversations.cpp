@@ -229,7 +229,8 @@ int main(int argc, char** argv)
     QDir().mkpath(temp);
     qputenv("TEMP", QFile::encodeName(temp));
     SetDesignFolder(QStringLiteral(MARIGAL_APP_DIR "/designs"));
-    const QString photo = test::WriteJpeg(QDir(out).filePath("photo.jpg"), 640, 480);
+    // Large enough to print sharp: no box about it.
+    const QString photo = test::WriteJpeg(QDir(out).filePath("photo.jpg"), 3000, 2000);
 
     bool ok = Record(out, "availability", [](engine::Backend& b, Modal& m) {
         CheckWordInstance(b, m, "Marigal", [] { std::fprintf(stderr, "the start-up check ended the program\n"); });
@@ -249,16 +250,17 @@ int main(int argc, char** argv)
         };
     };
     for (int design = 0; design < 6; ++design) ok = Record(out, QStringLiteral("design%1").arg(design), card(design)) && ok;
-    // Word refuses the photo: its description reaches the error box, and the
-    // card is made without it.
+    // Word refuses the photo (the frame's copy of it): its description
+    // reaches the error box, and the card is made without it.
     const QString refusal = engine::Q(engine::errtext::kPictureNotFound);
     ok = Record(
              out, "refused-photo", card(0),
              [&](engine::RecordingFake& office) {
-                 office.failOn(QStringLiteral("ActiveDocument.Application.Selection.InlineShapes.AddPicture(filename:=\"%1\", "
-                                              "LinkToFile:=False, SaveWithDocument:=True)")
-                                   .arg(photo),
-                               refusal);
+                 office.onCall = [refusal, saves = office.onCall](const QString& line, const engine::Args& args) {
+                     if (line.startsWith("ActiveDocument.Application.Selection.InlineShapes.AddPicture("))
+                         throw engine::EngineError(refusal);
+                     saves(line, args);
+                 };
              },
              refusal) &&
          ok;
