@@ -22,37 +22,34 @@ Q_LOGGING_CATEGORY(lcFaces, "marigal.photo")
 // smaller than about 80 pixels there).
 const char kCascade[] = "/usr/share/opencv4/haarcascades/haarcascade_frontalface_alt2.xml";
 
-// The cascade keeps scratch buffers while it searches: one for each thread.
-cv::CascadeClassifier* Detector()
+// A detector of its own for each search: the cascade keeps scratch
+// buffers of some 45 MB while it searches (and for as long as it lives),
+// and the photo's cut that follows needs the memory; reading it costs a
+// few milliseconds.
+std::unique_ptr<cv::CascadeClassifier> Detector()
 {
-    thread_local std::unique_ptr<cv::CascadeClassifier> detector;
-    thread_local bool tried = false;
-    if (!tried) {
-        tried = true;
-        static std::once_flag once;
-        // Several cards are made side by side: one thread each is enough.
-        std::call_once(once, [] { cv::setNumThreads(1); });
-        auto loaded = std::make_unique<cv::CascadeClassifier>();
-        try {
-            if (loaded->load(kCascade)) detector = std::move(loaded);
-        } catch (const cv::Exception&) {
-        }
-        if (!detector) {
-            static std::once_flag said;
-            std::call_once(said, [] {
-                qCWarning(lcFaces, "no face detector (%s): photos are cut around what catches the eye", kCascade);
-            });
-        }
+    static std::once_flag once;
+    // Several cards are made side by side: one thread each is enough.
+    std::call_once(once, [] { cv::setNumThreads(1); });
+    auto detector = std::make_unique<cv::CascadeClassifier>();
+    try {
+        if (detector->load(kCascade)) return detector;
+    } catch (const cv::Exception&) {
     }
-    return detector.get();
+    static std::once_flag said;
+    std::call_once(said, [] {
+        qCWarning(lcFaces, "no face detector (%s): photos are cut around what catches the eye", kCascade);
+    });
+    return nullptr;
 }
 
 }  // namespace
 
 std::vector<QRect> FindFaces(const QImage& picture)
 {
-    cv::CascadeClassifier* detector = Detector();
-    if (!detector || picture.isNull()) return {};
+    if (picture.isNull()) return {};
+    const std::unique_ptr<cv::CascadeClassifier> detector = Detector();
+    if (!detector) return {};
     // A copy of at most 1600 pixels across keeps a face a twentieth of the
     // photo across larger than the cascade's 20-pixel window.
     constexpr int kLongest = 1600;
