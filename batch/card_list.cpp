@@ -77,7 +77,23 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOpti
         return i >= 0 && i < r.cells.size() ? r.cells[i] : QString();
     };
 
-    const QDir base = QFileInfo(path).absoluteDir();
+    const QDir listFolder = QFileInfo(path).absoluteDir();
+    const QDir outputBase = options.outputDir.isEmpty() ? listFolder : QDir(QFileInfo(options.outputDir).absoluteFilePath());
+    const QDir photoBase = options.photosDir.isEmpty() ? listFolder : QDir(QFileInfo(options.photosDir).absoluteFilePath());
+    FolderRule outputs, photos;
+    if (!options.trustList) {
+        outputs = {outputBase.path(), options.outputDir.isEmpty() ? QStringLiteral("the list's folder")
+                                                                   : QStringLiteral("the output folder %1").arg(options.outputDir)};
+        photos = {photoBase.path(), options.photosDir.isEmpty() ? QStringLiteral("the list's folder")
+                                                                : QStringLiteral("the photos folder %1").arg(options.photosDir)};
+    }
+    // Refused now where it can be told now; the card's files are checked
+    // again where they are put, as they are then.
+    const auto outside = [](const QString& file, const FolderRule& rule, bool folderOnly) {
+        if (rule.root.isEmpty() || file.isEmpty()) return false;
+        const QString at = folderOnly ? QFileInfo(file).absolutePath() : file;
+        return QFileInfo::exists(at) && !LiesInside(at, rule.root);
+    };
     std::vector<CardOrder> cards;
     for (size_t i = 1; i < rows.size(); ++i) {
         const TableRow& r = rows[i];
@@ -85,12 +101,14 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOpti
         card.row = r.row;
         card.design = DesignNamed(field(r, "design"));
         card.message = MessageLines(field(r, "message"));
-        card.photo = Absolute(base, field(r, "photo").trimmed());
-        card.output = Absolute(base, field(r, "output").trimmed());
-        card.picture = Absolute(base, field(r, "picture").trimmed());
-        card.pdf = Absolute(base, field(r, "pdf").trimmed());
+        card.photo = Absolute(photoBase, field(r, "photo").trimmed());
+        card.output = Absolute(outputBase, field(r, "output").trimmed());
+        card.picture = Absolute(outputBase, field(r, "picture").trimmed());
+        card.pdf = Absolute(outputBase, field(r, "pdf").trimmed());
         card.dpi = dpi;
         card.fit = options.fit;
+        card.outputs = outputs;
+        card.photos = photos;
         const QString fit = field(r, "fit").trimmed();
         if (card.design < 0)
             card.problem = QStringLiteral("no design \"%1\" (0 to 5, or a design's name)").arg(field(r, "design").trimmed());
@@ -98,6 +116,11 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOpti
             card.problem = QStringLiteral("no output file named");
         else if (!fit.isEmpty() && !PhotoFitNamed(fit, &card.fit))
             card.problem = QStringLiteral("no fit \"%1\" (fill or whole)").arg(fit);
+        for (const char* column : {"output", "picture", "pdf"})
+            if (card.problem.isEmpty() && outside(Absolute(outputBase, field(r, column).trimmed()), outputs, true))
+                card.problem = QStringLiteral("%1 is outside %2").arg(field(r, column).trimmed(), outputs.rootName);
+        if (card.problem.isEmpty() && outside(card.photo, photos, false))
+            card.problem = QStringLiteral("%1 is outside %2").arg(field(r, "photo").trimmed(), photos.rootName);
         cards.push_back(card);
     }
     if (cards.empty()) throw UsageError(QStringLiteral("no cards in %1").arg(QFileInfo(path).fileName()));

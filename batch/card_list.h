@@ -3,6 +3,7 @@
 // rows of a list. Everything that can be told before any card is made is
 // told here.
 
+#include "common/placed_files.h"
 #include "photo/prepare.h"
 
 #include <QString>
@@ -31,6 +32,10 @@ struct CardOrder {
     QString pdf;          // optional .pdf
     int dpi = 150;        // the picture's resolution
     PhotoFit fit = PhotoFit::Fill;  // how the photo takes its frames
+    // Where a list's outputs may be written and its photos read from (every
+    // link followed); anywhere when empty: the one card of the command line,
+    // or a list the user trusts.
+    FolderRule outputs, photos;
     // A row that cannot be made (an unknown design, no output): it fails
     // with this text without reaching an office.
     QString problem;
@@ -48,6 +53,10 @@ struct TableRow {
 // std::runtime_error with its reason).
 struct ListOptions {
     PhotoFit fit = PhotoFit::Fill;  // for rows whose "fit" cell is empty
+    // Relative outputs are taken from here, and every output stays inside
+    // it (the list's folder when empty); photos likewise.
+    QString outputDir, photosDir;
+    bool trustList = false;  // the list's outputs and photos may be anywhere
     QChar delimiter;
     QString encoding;
     QString sheet;
@@ -62,9 +71,11 @@ bool IsSpreadsheet(const QString& path);
 // The rows of a list, a CSV file or a spreadsheet. Its first row that is not
 // empty is the header; it names the columns design, message, photo, output
 // and optionally picture, pdf and fit (in any order, any case); rows of empty
-// cells are left out; relative paths are taken from the list's folder.
-// Raises UsageError for a list that cannot be read, a missing column, a list
-// without cards, or two rows writing the same file.
+// cells are left out; relative paths are taken from the list's folder (or
+// the folders ListOptions gives). A row whose output or photo lies outside
+// its folder cannot be made ("cards/../../x.doc is outside the list's
+// folder"). Raises UsageError for a list that cannot be read, a missing
+// column, a list without cards, or two rows writing the same file.
 std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOptions& options = {});
 
 // A message's line breaks as they come (CR LF, LF or CR) as the line break

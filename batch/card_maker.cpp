@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "common/files.h"
 #include "common/modal.h"
+#include "common/placed_files.h"
 #include "common/steps.h"
 #include "engine/engine_error.h"
 #include "engine/libreoffice/lo_backend.h"
@@ -99,6 +100,9 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         }
     } copies{photos};
     if (!card.photo.isEmpty()) {
+        // Checked again now, as the photo is about to be read.
+        if (!card.photos.root.isEmpty() && !LiesInside(card.photo, card.photos.root))
+            return {false, QStringLiteral("%1 is outside %2").arg(card.photo, card.photos.rootName), false};
         try {
             photos = PrepareCardPhoto(card.photo, work_, card.design, card.fit);
         } catch (const AppError& e) {
@@ -139,7 +143,7 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
 
     // Into place, all or none: every file written first beside its target,
     // then all put in place; a card that fails leaves what was there.
-    StagedFiles staged;
+    StagedFiles staged(card.outputs);
     QString current;
     const auto stage = [&](const QByteArray& bytes, const QString& target) {
         current = target;
@@ -162,7 +166,8 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         RemoveFile(doc);
         RemoveFile(pdf);
         const QString why = QString::fromUtf8(e.what());
-        return {false, current.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, current), false};
+        // The placing names its file; a picture that could not be drawn does not.
+        return {false, current.isEmpty() || why.contains(current) ? why : QStringLiteral("%1: %2").arg(why, current), false};
     }
     RemoveFile(doc);
     QString part;

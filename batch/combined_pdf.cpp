@@ -1,7 +1,7 @@
 #include "batch/combined_pdf.h"
 
 #include "common/errors.h"
-#include "common/files.h"
+#include "common/placed_files.h"
 
 #include <QFile>
 
@@ -35,19 +35,16 @@ int CombinePdfs(const std::vector<QString>& parts, const QString& target, bool r
         input->stayOpen(false);
         sources.push_back(std::move(source));
     }
-    const QString temp = TempFileBeside(target, replace);
-    try {
-        QPDFWriter writer(combined, QFile::encodeName(temp).constData());
-        // Copied as they are: decoding the pages' streams to compress them
-        // again would take most of the time and gain nothing.
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.write();
-    } catch (...) {
-        QFile::remove(temp);
-        throw;
-    }
-    PutFileInPlace(temp, target, replace);
+    // Never over anything but a plain file: the same rule as the cards'.
+    StagedFiles staged;
+    const QString temp = staged.addForWriter(target, replace);
+    QPDFWriter writer(combined, QFile::encodeName(temp).constData());
+    // Copied as they are: decoding the pages' streams to compress them
+    // again would take most of the time and gain nothing.
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setCompressStreams(false);
+    writer.write();
+    staged.commit(replace);
     return count;
 }
 

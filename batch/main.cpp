@@ -35,7 +35,8 @@ const char kHelp[] =
     "                    [--pdf CARD.pdf] [--force]\n"
     "       marigal-card --batch LIST [--sheet NAME] [--delimiter C] [--encoding E]\n"
     "                    [--jobs N] [--dpi N] [--fit HOW] [--combined CARDS.pdf]\n"
-    "                    [--shard K/N] [--force]\n"
+    "                    [--shard K/N] [--output-dir DIR] [--photos DIR]\n"
+    "                    [--trust-list] [--force]\n"
     "\n"
     "Makes photo greeting cards as Word 97-2003 documents with the designs of\n"
     "Marigal, without its window: one card, or one for each row of a list.\n"
@@ -56,6 +57,12 @@ const char kHelp[] =
     "                  separator and UTF-8 or UTF-16 found by itself) or a\n"
     "                  spreadsheet (.xlsx, .xls, .ods); paths are taken from\n"
     "                  the list's folder\n"
+    "  --output-dir DIR  the folder a list's cards go to: relative outputs are\n"
+    "                  taken from it, and none may lie outside it (without it,\n"
+    "                  the list's folder)\n"
+    "  --photos DIR    likewise the folder a list's photos are read from\n"
+    "  --trust-list    a list you wrote yourself: its outputs and photos may be\n"
+    "                  anywhere\n"
     "  --sheet NAME    the spreadsheet's sheet (its first)\n"
     "  --delimiter C   the CSV's separator: , ; | or tab (found from its header)\n"
     "  --encoding E    the CSV's encoding when not UTF-8, e.g. windows-1252\n"
@@ -64,8 +71,9 @@ const char kHelp[] =
     "                  I-th card (from 1) falls to shard ((I - 1) mod N) + 1\n"
     "  --jobs N        cards made side by side, each with an office of its own\n"
     "                  (the number of cores, at most 4)\n"
-    "  --force         replace files that are there; otherwise a card whose\n"
-    "                  output exists is not made\n"
+    "  --force         replace files that are there (plain files only: a link,\n"
+    "                  pipe, device or folder is never replaced); otherwise a\n"
+    "                  card whose output exists is not made\n"
     "  -h, --help      this help;  --version  the version\n"
     "\n"
     "A photo that prints below 150 pixels per inch is said in a warning; the\n"
@@ -95,13 +103,14 @@ void Stop(int sig)
 }
 
 struct Options {
-    QString design, message, photo, output, picture, pdf, batch, sheet, encoding, combined;
+    QString design, message, photo, output, picture, pdf, batch, sheet, encoding, combined, outputDir, photosDir;
     int shard = 1, shards = 1;
     QChar delimiter;
     bool haveDesign = false, haveMessage = false;
     int dpi = 150;
     int jobs = 0;
     bool force = false;
+    bool trustList = false;
     PhotoFit fit = PhotoFit::Fill;
 };
 
@@ -118,7 +127,7 @@ Options Read(const QStringList& args)
     Options o;
     static const QStringList kValued{"--design", "--message", "--photo", "--output",    "--picture", "--pdf",
                                      "--dpi",    "--batch",   "--jobs",  "--delimiter", "--encoding", "--sheet",
-                                     "--combined", "--shard", "--fit"};
+                                     "--combined", "--shard", "--fit", "--output-dir", "--photos"};
     for (int i = 1; i < args.size(); ++i) {
         QString name = args[i], value;
         if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
@@ -136,6 +145,9 @@ Options Read(const QStringList& args)
             std::printf("marigal-card %s\n", MARIGAL_VERSION);
             std::exit(0);
         } else if (name == QLatin1String("--force")) o.force = true;
+        else if (name == QLatin1String("--trust-list")) o.trustList = true;
+        else if (name == QLatin1String("--output-dir")) o.outputDir = value;
+        else if (name == QLatin1String("--photos")) o.photosDir = value;
         else if (name == QLatin1String("--design")) { o.design = value; o.haveDesign = true; }
         else if (name == QLatin1String("--message")) { o.message = value; o.haveMessage = true; }
         else if (name == QLatin1String("--photo")) o.photo = value;
@@ -181,6 +193,11 @@ std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions
         list.encoding = o.encoding;
         list.sheet = o.sheet;
         list.fit = o.fit;
+        list.outputDir = o.outputDir;
+        list.photosDir = o.photosDir;
+        list.trustList = o.trustList;
+        for (const QString& folder : {o.outputDir, o.photosDir})
+            if (!folder.isEmpty() && !QFileInfo(folder).isDir()) Usage(QStringLiteral("%1 is not a folder").arg(folder));
         // A spreadsheet is read by an office of its own, ended before the cards' offices start.
         list.readSheet = [&office](const QString& path, const QString& sheet) {
             std::vector<TableRow> rows;
@@ -189,8 +206,10 @@ std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions
         };
         return ReadCardList(o.batch, o.dpi, list);
     }
-    if (!o.sheet.isEmpty() || !o.encoding.isEmpty() || !o.delimiter.isNull() || !o.combined.isEmpty() || o.shards > 1)
-        Usage(QStringLiteral("--sheet, --delimiter, --encoding, --combined and --shard are for a --batch list"));
+    if (!o.sheet.isEmpty() || !o.encoding.isEmpty() || !o.delimiter.isNull() || !o.combined.isEmpty() || o.shards > 1 ||
+        !o.outputDir.isEmpty() || !o.photosDir.isEmpty() || o.trustList)
+        Usage(QStringLiteral("--sheet, --delimiter, --encoding, --combined, --shard, --output-dir, --photos and "
+                             "--trust-list are for a --batch list"));
     if (!o.haveDesign || !o.haveMessage || o.output.isEmpty())
         Usage(QStringLiteral("a card wants --design, --message and --output (or --batch LIST.csv)"));
     CardOrder card;

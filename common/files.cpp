@@ -51,11 +51,9 @@ void RemoveFileByFso(const QString& path)
     if (::unlink(native.constData()) != 0) throw AppError(apperr::kPermissionDenied);
 }
 
-namespace {
-
-// The error text for a failed write, by the system's reason. A full disk and
-// a file-size limit (EFBIG, with SIGXFSZ ignored) read alike to the user.
-QString WriteFailure(int error)
+// A full disk and a file-size limit (EFBIG, with SIGXFSZ ignored) read
+// alike to the user.
+QString WriteFailureText(int error)
 {
     switch (error) {
     case ENOSPC:
@@ -71,14 +69,12 @@ QString WriteFailure(int error)
     }
 }
 
-mode_t NewFileMode()
+unsigned NewFileMode()
 {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
 }
-
-}  // namespace
 
 namespace {
 
@@ -101,7 +97,7 @@ Staged WriteBeside(const QByteArray& bytes, const QString& path, bool replace)
     // leaves no room for anything added to it.
     QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.marigal-XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) throw AppError(WriteFailure(errno));
+    if (fd < 0) throw AppError(WriteFailureText(errno));
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     struct stat old {};
     ::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode());
@@ -114,7 +110,7 @@ Staged WriteBeside(const QByteArray& bytes, const QString& path, bool replace)
     if (::close(fd) != 0 && !error) error = errno;
     if (error) {
         ::unlink(temp.constData());
-        throw AppError(WriteFailure(error));
+        throw AppError(WriteFailureText(error));
     }
     return {temp, target};
 }
@@ -140,7 +136,7 @@ void WriteWhole(const QByteArray& bytes, const QString& path, bool replace)
     const Staged file = WriteBeside(bytes, path, replace);
     if (const int error = PutInPlace(file, replace)) {
         ::unlink(file.temp.constData());
-        throw AppError(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error));
+        throw AppError(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailureText(error));
     }
 }
 
@@ -163,55 +159,6 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
 void WriteNewFile(const QByteArray& bytes, const QString& path)
 {
     WriteWhole(bytes, path, false);
-}
-
-QString TempFileBeside(const QString& target, bool replace)
-{
-    return QFile::decodeName(WriteBeside(QByteArray(), target, replace).temp);
-}
-
-void PutFileInPlace(const QString& temp, const QString& target, bool replace)
-{
-    QFileInfo info(target);
-    if (info.isSymLink() && info.exists()) info = QFileInfo(info.canonicalFilePath());
-    const Staged file{QFile::encodeName(temp), QFile::encodeName(info.absoluteFilePath())};
-    if (const int error = PutInPlace(file, replace)) {
-        ::unlink(file.temp.constData());
-        throw AppError(QStringLiteral("%1: %2").arg(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error),
-                                                    target));
-    }
-}
-
-struct StagedFiles::Files {
-    std::vector<Staged> files;
-};
-
-StagedFiles::StagedFiles() : files_(std::make_unique<Files>()) {}
-
-StagedFiles::~StagedFiles()
-{
-    for (const Staged& f : files_->files) ::unlink(f.temp.constData());
-}
-
-void StagedFiles::add(const QByteArray& bytes, const QString& target, bool replace)
-{
-    files_->files.push_back(WriteBeside(bytes, target, replace));
-}
-
-void StagedFiles::commit(bool replace)
-{
-    auto& files = files_->files;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (const int error = PutInPlace(files[i], replace)) {
-            // Only new files were put in place so far: taken back, the folder is as it was.
-            for (size_t k = 0; k < i; ++k) ::unlink(files[k].target.constData());
-            const QString target = QFile::decodeName(files[i].target);
-            files.erase(files.begin(), files.begin() + qsizetype(i));
-            throw AppError(QStringLiteral("%1: %2").arg(error == EEXIST ? apperr::kFileAlreadyExists : WriteFailure(error),
-                                                        target));
-        }
-    }
-    files.clear();
 }
 
 void RefuseSameFile(const QString& source, const QString& target)
@@ -364,14 +311,14 @@ QString RunFolder()
     // Made and locked under a name the sweep above never takes, then given
     // its name: no other program can find it unlocked.
     QByteArray staging = QFile::encodeName(working + QLatin1Char('/') + kStagingPrefix + QStringLiteral("XXXXXX"));
-    if (!::mkdtemp(staging.data())) throw AppError(WriteFailure(errno));
+    if (!::mkdtemp(staging.data())) throw AppError(WriteFailureText(errno));
     const int fd = LockFolder(staging);
     const QString path = working + QLatin1Char('/') + kRunPrefix + QFile::decodeName(staging).right(6);
     if (fd < 0 || ::rename(staging.constData(), QFile::encodeName(path).constData()) != 0) {
         const int error = errno;
         if (fd >= 0) ::close(fd);
         ::rmdir(staging.constData());
-        throw AppError(WriteFailure(error));
+        throw AppError(WriteFailureText(error));
     }
     entry = {path, fd};
     return path;

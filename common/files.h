@@ -31,36 +31,11 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 // appears there meanwhile (another writer's is never replaced).
 void WriteNewFile(const QByteArray& bytes, const QString& path);
 
-// Files written beside their targets under names of their own, and put in
-// place together only when every one is written: when one cannot be, none
-// is, and every file that was there stays as it was.
-class StagedFiles {
-public:
-    StagedFiles();
-    ~StagedFiles();  // removes what was not put in place
-    StagedFiles(const StagedFiles&) = delete;
-    StagedFiles& operator=(const StagedFiles&) = delete;
+// The error text for a failed write, by the system's reason (an errno).
+QString WriteFailureText(int error);
 
-    // Writes `bytes` beside `target`; raises AppError as WriteBytesToFile
-    // ("File already exists" when not to replace a file that is there).
-    void add(const QByteArray& bytes, const QString& target, bool replace);
-    // Puts them in place, over the files there when `replace`; otherwise a
-    // file that appeared meanwhile raises "File already exists: TARGET", and
-    // those already put in place are taken back.
-    void commit(bool replace);
-
-private:
-    struct Files;
-    std::unique_ptr<Files> files_;
-};
-
-// For a writer that writes a file by its name: an empty file of its own
-// beside `target`, to be put in place with PutFileInPlace (raises AppError
-// as WriteBytesToFile).
-QString TempFileBeside(const QString& target, bool replace);
-// Puts `temp` in place of `target`, over a file there when `replace`, else
-// only while there is none; removes `temp` when it cannot. Raises AppError.
-void PutFileInPlace(const QString& temp, const QString& target, bool replace);
+// The permissions a new file gets: read and write for all, less the umask.
+unsigned NewFileMode();
 
 // Raises AppError "File name too long: NAME" when the last part of `path`
 // is longer than its folder's file system takes.

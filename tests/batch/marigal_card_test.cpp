@@ -70,6 +70,33 @@ protected:
                 QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 
+    // As an ordinary user, who cannot write everywhere root can: in `folder`,
+    // a folder of that user's with a home and a working folder in it.
+    Ran runAsUser(const QString& folder, const QStringList& args)
+    {
+        QDir(folder).mkpath("home");
+        QDir(folder).mkpath("temp");
+        QProcessEnvironment env = environment();
+        env.insert("HOME", folder + "/home");
+        env.insert("TEMP", folder + "/temp");
+        env.insert("TMPDIR", folder + "/temp");
+        for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
+            env.remove(xdg);
+        QStringList command{QStringLiteral(MARIGAL_APP_DIR "/marigal-card")};
+        if (::geteuid() == 0) {
+            QProcess::execute("chown", {"-R", "65534:65534", folder});
+            QProcess::execute("chmod", {"o+x", dir.path()});
+            command = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + command;
+        }
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(folder);
+        p.start(::geteuid() == 0 ? QStringLiteral("setpriv") : command.takeFirst(), command + args);
+        p.waitForFinished(180000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
     QString photo()
     {
         QImage image(1200, 900, QImage::Format_RGB32);
@@ -419,6 +446,62 @@ TEST_F(MarigalCard, APhotoThatPrintsBlurredIsSaidAndTheCardStillMade)
     EXPECT_EQ(r.err.trimmed().toStdString(),
               QStringLiteral("row 2: warning: %1: The photo is small for this design: it prints at %2 pixels per inch "
                              "and will look blurred.").arg(dir.filePath("small.jpg")).arg(ppi).toStdString());
+}
+
+TEST_F(MarigalCard, AListWritesAndReadsOnlyInItsFolderAndReplacesOnlyPlainFiles)
+{
+    // A list from somebody else, run with --force by an ordinary user.
+    const QString root = dir.filePath("work");
+    const QString list = root + "/list", outside = root + "/outside";
+    QDir().mkpath(list + "/cards");
+    QDir().mkpath(outside);
+    test::CheckerPhoto(QSize(1600, 1200), 40).save(list + "/ann.jpg");
+    test::CheckerPhoto(QSize(1600, 1200), 40).save(outside + "/eve.jpg");
+    test::WriteFile(outside + "/victim.doc", "keep");
+    QFile::link("../outside", list + "/away");
+    QFile::link(outside + "/victim.doc", list + "/cards/link.doc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(list + "/cards/pipe.doc").constData(), 0644), 0);
+    test::WriteFile(list + "/guests.csv",
+                    QStringLiteral("design,message,photo,output\n"
+                                   "Hearts,ok,ann.jpg,cards/ok.doc\n"
+                                   "Hearts,dots,ann.jpg,cards/../../outside/dots.doc\n"
+                                   "Hearts,absolute,ann.jpg,%1/absolute.doc\n"
+                                   "Hearts,through a link,ann.jpg,away/linked.doc\n"
+                                   "Hearts,pipe,ann.jpg,cards/pipe.doc\n"
+                                   "Hearts,link,ann.jpg,cards/link.doc\n"
+                                   "Hearts,log,ann.jpg,/dev/stdout\n"
+                                   "Hearts,photo above,../outside/eve.jpg,cards/eve.doc\n"
+                                   "Hearts,photo elsewhere,%1/eve.jpg,cards/eve2.doc\n")
+                        .arg(outside)
+                        .toUtf8());
+    const Ran r = runAsUser(root, {"--batch", list + "/guests.csv", "--force"});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    for (const QString& refused :
+         {QStringLiteral("row 3: cards/../../outside/dots.doc is outside the list's folder\n"),
+          QStringLiteral("row 4: %1/absolute.doc is outside the list's folder\n").arg(outside),
+          QStringLiteral("row 5: away/linked.doc is outside the list's folder\n"),
+          QStringLiteral("row 6: %1/cards/pipe.doc is a named pipe, not a file: it is not replaced\n").arg(list),
+          QStringLiteral("row 7: %1/cards/link.doc is a symbolic link, not a file: it is not replaced\n").arg(list),
+          QStringLiteral("row 8: /dev/stdout is outside the list's folder\n"),
+          QStringLiteral("row 9: ../outside/eve.jpg is outside the list's folder\n"),
+          QStringLiteral("row 10: %1/eve.jpg is outside the list's folder\n").arg(outside)})
+        EXPECT_TRUE(r.out.contains(refused)) << refused.toStdString() << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("1 made, 8 failed"));
+    // Nothing outside touched; the pipe and the link as they were.
+    EXPECT_EQ(QDir(outside).entryList(QDir::Files), (QStringList{"eve.jpg", "victim.doc"}));
+    EXPECT_EQ(test::ReadFile(outside + "/victim.doc"), "keep");
+    EXPECT_TRUE(QFileInfo(list + "/cards/link.doc").isSymLink());
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(list + "/cards/pipe.doc").constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A list the user wrote: anywhere, but still only over plain files.
+    const Ran trusted = runAsUser(root, {"--batch", list + "/guests.csv", "--force", "--trust-list"});
+    EXPECT_TRUE(trusted.out.contains("6 made, 3 failed")) << trusted.out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(outside + "/dots.doc"));
+    EXPECT_TRUE(QFileInfo::exists(list + "/cards/eve2.doc"));
+    EXPECT_EQ(test::ReadFile(outside + "/victim.doc"), "keep");
+    expectNothingLeft(-1);
 }
 
 TEST_F(MarigalCard, OneCardOfEachDesignHoldsTheMessageAndThePhoto)
