@@ -120,13 +120,14 @@ void BatchRun::job(int, const QString& work)
         // No card is begun after a stop.
         CardOutcome outcome = stopping_ ? CardOutcome{} : maker->make(card, force_);
         if (outcome.officeLost && !stopping_) {
-            // Another office for it, and one more try.
+            // Another office for it, and one more try unless the card itself
+            // was too much for an office.
             word.release();
             maker.reset();
             if (const QString again = startOffice(); again.isEmpty()) {
                 newMaker();
                 sinceStart = 0;
-                outcome = stopping_ ? CardOutcome{} : maker->make(card, force_);
+                if (outcome.tryAgain) outcome = stopping_ ? CardOutcome{} : maker->make(card, force_);
             } else {
                 outcome = {false, again, true};
             }

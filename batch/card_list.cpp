@@ -1,6 +1,7 @@
 #include "batch/card_list.h"
 
 #include "batch/csv.h"
+#include "batch/sheet_check.h"
 #include "cardgen/catalogue.h"
 
 #include <QDir>
@@ -20,6 +21,12 @@ QString Absolute(const QDir& base, const QString& path)
 }
 
 }  // namespace
+
+QStringList ListColumns()
+{
+    return {QStringLiteral("design"), QStringLiteral("message"), QStringLiteral("photo"), QStringLiteral("output"),
+            QStringLiteral("picture"), QStringLiteral("pdf"), QStringLiteral("fit")};
+}
 
 bool IsSpreadsheet(const QString& path)
 {
@@ -57,6 +64,7 @@ std::vector<CardOrder> ReadCardList(const QString& path, int dpi, const ListOpti
     if (IsSpreadsheet(path)) {
         if (!options.readSheet) throw UsageError(QStringLiteral("%1: not a spreadsheet Marigal can read").arg(path));
         try {
+            CheckSpreadsheet(path);
             rows = options.readSheet(path, options.sheet);
         } catch (const std::runtime_error& e) {
             throw UsageError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(e.what())));

@@ -63,6 +63,10 @@ struct ListOptions {
     std::function<std::vector<TableRow>(const QString& path, const QString& sheet)> readSheet;
 };
 
+// The columns a list may have: design, message, photo, output, picture,
+// pdf, fit.
+QStringList ListColumns();
+
 // True when the file is a spreadsheet (by its content: an Office Open XML
 // or OpenDocument package, an Excel 97 file, a flat OpenDocument file), not
 // a CSV text.

@@ -42,9 +42,20 @@ public:
     QString first;
 };
 
-bool OfficeGone(const QString& error)
+// A card whose office was lost, said as what was happening: the automation
+// layer's words mean nothing to the command's user.
+CardOutcome Failed(const QString& error)
 {
-    return error == engine::Q(engine::errtext::kServerGone) || error == engine::Q(engine::errtext::kServerHung);
+    if (error == engine::Q(engine::errtext::kOutOfMemory))
+        return {false, QStringLiteral("the office ran out of memory on this card"), true, {}, {}, false};
+    if (error == engine::Q(engine::errtext::kServerGone) || error == engine::Q(engine::errtext::kServerHung))
+        return {false, QStringLiteral("the office stopped while making this card"), true};
+    return {false, error, false};
+}
+
+QString TooLongText(int design)
+{
+    return QStringLiteral("the message is too long for design %1").arg(DesignCaption(design).trimmed());
 }
 
 QByteArray ReadWhole(const QString& path)
@@ -71,6 +82,10 @@ QString CardMaker::templateFor(int design)
 CardOutcome CardMaker::make(const CardOrder& card, bool force)
 {
     if (!card.problem.isEmpty()) return {false, card.problem, false};
+    // No design holds a message of this length even at its smallest type:
+    // said now, not after the office has laid out megabytes of it.
+    constexpr qsizetype kMostMessage = 5000;
+    if (card.message.size() > kMostMessage) return {false, TooLongText(card.design), false};
     // As the window reads its inputs: a photo named but missing, and the
     // first design without one.
     if (!card.photo.isEmpty() && !FileExists(card.photo)) return {false, QStringLiteral("Photo file does not exist."), false};
@@ -125,7 +140,7 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
         // Strict: a message cut short on the card fails it.
         if (strict.first.isEmpty() && !composer.FitMessage(card.design, PhotoShortfall(card.design, photos)) &&
             strict.first.isEmpty())
-            strict.first = QStringLiteral("the message is too long for design %1").arg(DesignCaption(card.design).trimmed());
+            strict.first = TooLongText(card.design);
     }
     if (strict.first.isEmpty()) s(302, [&] { document.call(u"SaveAs", {Value::stringRef(doc)}); });
     if (strict.first.isEmpty() && wantPdf)
@@ -138,7 +153,7 @@ CardOutcome CardMaker::make(const CardOrder& card, bool force)
     if (!strict.first.isEmpty()) {
         RemoveFile(doc);
         RemoveFile(pdf);
-        return {false, strict.first, OfficeGone(strict.first)};
+        return Failed(strict.first);
     }
 
     // Into place, all or none: every file written first beside its target,

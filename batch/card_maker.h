@@ -17,6 +17,7 @@ struct CardOutcome {
     bool officeLost = false;  // the office died or hung: another may do it
     QString part = {};        // the card's PDF, kept for a combined one
     QString warning = {};     // made, but with this to say (a small photo)
+    bool tryAgain = true;     // with another office, when this one was lost
 };
 
 class CardMaker {

@@ -201,7 +201,8 @@ std::vector<CardOrder> Orders(const Options& o, const engine::LibreOfficeOptions
         // A spreadsheet is read by an office of its own, ended before the cards' offices start.
         list.readSheet = [&office](const QString& path, const QString& sheet) {
             std::vector<TableRow> rows;
-            for (auto& [row, cells] : engine::ReadSpreadsheet(office, path, sheet)) rows.push_back({row, std::move(cells)});
+            for (auto& [row, cells] : engine::ReadSpreadsheet(office, path, sheet, ListColumns()))
+                rows.push_back({row, std::move(cells)});
             return rows;
         };
         return ReadCardList(o.batch, o.dpi, list);

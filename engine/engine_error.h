@@ -51,6 +51,8 @@ inline constexpr std::u16string_view kNoSuchBookmark = u"The requested member of
 inline constexpr std::u16string_view kServerGone =
     u"The remote server machine does not exist or is unavailable";
 inline constexpr std::u16string_view kServerHung = u"The remote procedure call failed.";
+// The office died as it reached the memory it may take.
+inline constexpr std::u16string_view kOutOfMemory = u"The office ran out of memory.";
 // An error the office raised that no member turned into one of its own.
 inline constexpr std::u16string_view kAutomationError = u"Automation error";
 inline constexpr std::u16string_view kNoDocument = u"This command is not available because no document is open.";

@@ -389,8 +389,8 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, const W
     Compressor e(target);
     auto& out = e.info;
     e.guard([&] {
-        out.image_width = JDIMENSION(window.rect.width());
-        out.image_height = JDIMENSION(window.rect.height());
+        out.image_width = JDIMENSION(std::max(1, window.rect.width() / window.shrink));
+        out.image_height = JDIMENSION(std::max(1, window.rect.height() / window.shrink));
         out.input_components = count;
         out.in_color_space = in.colours;
         jpeg_set_defaults(&out);
@@ -483,11 +483,20 @@ void WritePlanes(std::FILE* target, const PlaneSet& in, int orientation, const W
             Turned& t = turned[size_t(c)];
             const unsigned char* src = in.components[size_t(c)].samples + t.map.base;
             const std::ptrdiff_t y0 = std::ptrdiff_t(band) * t.bandRows;
-            // The sample at (x, y) of the output: its edges repeated, the mat beyond the picture.
-            const auto sample = [&](std::ptrdiff_t x, std::ptrdiff_t y) {
-                const std::ptrdiff_t px = std::min(x, t.width - 1) + t.left, py = std::min(y, t.height - 1) + t.top;
+            // The sample at (x, y) of the output: its edges repeated, the mat
+            // beyond the picture; shrunk, the mean of the samples it stands for.
+            const int k = window.shrink;
+            const auto at = [&](std::ptrdiff_t px, std::ptrdiff_t py) {
                 if (px < 0 || py < 0 || px >= t.planeWidth || py >= t.planeHeight) return t.mat;
                 return src[t.map.a * px + t.map.b * py];
+            };
+            const auto sample = [&](std::ptrdiff_t x, std::ptrdiff_t y) -> unsigned char {
+                const std::ptrdiff_t px = std::min(x, t.width - 1) * k + t.left, py = std::min(y, t.height - 1) * k + t.top;
+                if (k == 1) return at(px, py);
+                int sum = 0;
+                for (int j = 0; j < k; ++j)
+                    for (int i = 0; i < k; ++i) sum += at(px + i, py + j);
+                return (unsigned char)((sum + k * k / 2) / (k * k));
             };
             if (transposes) {
                 // Down the band's rows for each column: the source runs along its own rows.

@@ -65,6 +65,9 @@ QImage Decode(std::FILE* file, int scale);
 struct Window {
     QRect rect;
     QColor mat = Qt::white;
+    // Written at 1/shrink of its size, each pixel the mean of the ones it
+    // stands for: a photo far larger than any print needs.
+    int shrink = 1;
 };
 
 // Writes `source` (read from its start) to `target`: the window of its

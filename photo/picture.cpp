@@ -6,6 +6,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -92,7 +93,7 @@ PhotoError::PhotoError(PhotoProblem problem)
 {
 }
 
-QImage DecodeWithQt(PictureFile& file, QSize fitInto)
+QImage DecodeWithQt(PictureFile& file, QSize fitInto, qint64 mostPixels)
 {
     QFile device;
     if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
@@ -109,6 +110,10 @@ QImage DecodeWithQt(PictureFile& file, QSize fitInto)
         QImage stand(size.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
         stand.fill(Qt::lightGray);
         return stand;
+    }
+    if (mostPixels > 0 && size.isValid() && double(size.width()) * size.height() > double(mostPixels)) {
+        const double k = std::sqrt(double(mostPixels) / (double(size.width()) * size.height()));
+        reader.setScaledSize(QSize(std::max(1, int(size.width() * k)), std::max(1, int(size.height() * k))));
     }
     QImage image = reader.read();
     // It has a picture's header, so what will not decode is damaged.
@@ -223,6 +228,49 @@ QByteArray PictureFile::readAll()
     return bytes;
 }
 
+QSize CheckedSize(PictureFile& file)
+{
+    QSize size;
+    switch (file.kind()) {
+    case PictureKind::Jpeg:
+        try {
+            size = jpeg::ReadHeader(file.stream()).size;
+        } catch (const jpeg::Damaged&) {
+            throw AppError(DamagedPictureText(file.path()));
+        }
+        break;
+    case PictureKind::Heif:
+    case PictureKind::Avif: {
+        heif_context* context = heif_context_alloc();
+        if (!context) throw std::bad_alloc();
+        const QByteArray bytes = file.readAll();
+        heif_image_handle* primary = nullptr;
+        if (heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr).code ==
+                heif_error_Ok &&
+            heif_context_get_primary_image_handle(context, &primary).code == heif_error_Ok) {
+            size = QSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary));
+            heif_image_handle_release(primary);
+        }
+        heif_context_free(context);
+        break;
+    }
+    default: {
+        QFile device;
+        if (device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            size = QImageReader(&device).size();
+        break;
+    }
+    }
+    if (size.isValid() && (double(size.width()) * size.height() > double(kMostPhotoPixels) ||
+                           std::max(size.width(), size.height()) > kMostPhotoSide))
+        throw AppError(QStringLiteral("The photo is too large (%1 × %2 pixels; Marigal takes up to %3 megapixels): %4")
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(kMostPhotoPixels / 1'000'000)
+                           .arg(file.path()));
+    return size;
+}
+
 PictureHeader InspectPicture(const QString& path)
 {
     PictureFile file(path);
@@ -254,6 +302,8 @@ public:
     explicit HeifFile(PictureFile& file) : file_(file), bytes_(file.readAll()), context_(heif_context_alloc())
     {
         if (!context_) throw std::bad_alloc();
+        // libheif's own bound, beside the header's check: no side beyond it is decoded.
+        heif_context_set_maximum_image_size_limit(context_.get(), kMostPhotoSide);
         check(heif_context_read_from_memory_without_copy(context_.get(), bytes_.constData(), size_t(bytes_.size()), nullptr));
         heif_image_handle* primary = nullptr;
         check(heif_context_get_primary_image_handle(context_.get(), &primary));

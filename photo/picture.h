@@ -92,6 +92,18 @@ struct PictureHeader {
 // A file larger than this is no camera's photo.
 inline constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
 
+// A photo larger than this is refused before it is decoded: far beyond any
+// camera's, and its pixels alone would take gigabytes.
+inline constexpr qint64 kMostPhotoPixels = 200'000'000;
+inline constexpr int kMostPhotoSide = 32768;
+
+// The size the picture's header gives (as stored, before any turn), read
+// without decoding it; an empty size when it gives none. Raises AppError
+// naming the file when it is larger than kMostPhotoPixels or
+// kMostPhotoSide: "The photo is too large (32256 × 32256 pixels; Marigal
+// takes up to 200 megapixels): PATH".
+QSize CheckedSize(PictureFile& file);
+
 // The header of the picture file at `path`, for a program that hands the
 // file on (the word processor decodes it): only a regular file whose header
 // Qt's readers take. Raises PhotoError.
@@ -104,9 +116,17 @@ QString UnreadableKindText(const QString& kindName, const QString& path);
 // A picture of a kind Qt's readers take (PNG, BMP, GIF, TIFF, WebP),
 // upright. With `fitInto`, one too large to decode in full for a small copy
 // is checked by its header only, and a plain stand-in of the fitting size is
-// returned. Raises PhotoError (NotAPicture, or TooLarge beyond 512 MB of
-// pixels), or AppError naming the file when it is damaged.
-QImage DecodeWithQt(PictureFile& file, QSize fitInto = QSize());
+// returned. With `mostPixels`, a larger picture is read at that many pixels
+// (its proportions kept). Raises PhotoError (NotAPicture, or TooLarge beyond
+// 512 MB of pixels), or AppError naming the file when it is damaged.
+QImage DecodeWithQt(PictureFile& file, QSize fitInto = QSize(), qint64 mostPixels = 0);
+
+// A PNG read a row at a time into a copy of at most `mostPixels` pixels (each
+// the mean of the ones it stands for), as 8-bit RGBA: a photo of 200
+// megapixels never held whole. A null image for an interlaced PNG, whose
+// rows do not come one by one. Raises AppError naming the file when it is
+// damaged.
+QImage ReadPngShrunk(PictureFile& file, qint64 mostPixels);
 
 // A HEIF or AVIF picture decoded whole, upright (the turns its file records
 // applied), as 8-bit RGB or, with transparency, RGBA; `iccProfile` gets its

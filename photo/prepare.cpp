@@ -34,6 +34,10 @@ constexpr double kLosslessBudgetBytes = 200e6;
 // The subject is looked for on a copy about this large: faces of a group
 // photo are still a few dozen pixels there.
 constexpr int kLookSide = 1000;
+// No card needs more of a photo than this: even in the largest frame it
+// prints at well over a thousand pixels an inch. A larger copy is made
+// smaller, so that no card carries a picture of hundreds of megapixels.
+constexpr double kMostCopyPixels = 50e6;
 
 // A new file of its own in `folder`; closed and removed again unless kept.
 class NewFile {
@@ -116,9 +120,11 @@ Cut CutFor(QSize photo, const PhotoPlace& place, PhotoFit fit, const Subject& su
         cut.window.rect = QRect(QPoint(0, 0), photo);
         cut.size = photo.scaled(place.room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     }
+    const double all = double(cut.window.rect.width()) * cut.window.rect.height();
+    cut.window.shrink = all > kMostCopyPixels ? int(std::ceil(std::sqrt(all / kMostCopyPixels))) : 1;
     // As many pixels to the inch as make the window at least as large as its
     // size on the page: the word processor then fits it to its room exactly.
-    const QSize pixels = cut.window.rect.size();
+    const QSize pixels = cut.window.rect.size() / cut.window.shrink;
     const auto perInch = [](int pixels, int hundredthsMm) {
         return std::clamp(int(std::floor(pixels * 2540.0 / std::max(1, hundredthsMm))), 1, 65535);
     };
@@ -251,7 +257,8 @@ Source FromJpeg(PictureFile& file, const QString& folder, PhotoFit fit)
         int scale = 1;
         while (scale < 8 && std::max(header.size.width(), header.size.height()) / (scale * 2) >= kLookSide) scale *= 2;
         source.subject = FindSubject(LookingCopy(Upright(jpeg::Decode(file.stream(), scale), header.orientation)));
-        const bool lossless = fit == PhotoFit::Fill && jpeg::LosslessCost(header, file.size()) <= kLosslessBudgetBytes;
+        const bool lossless = fit == PhotoFit::Fill && jpeg::LosslessCost(header, file.size()) <= kLosslessBudgetBytes &&
+                              double(header.size.width()) * header.size.height() <= kMostCopyPixels;
         source.how = lossless ? QStringLiteral("cut without loss") : QStringLiteral("cut by pixels");
         auto whole = std::make_shared<QByteArray>();
         source.write = [&file, folder, header, lossless, whole](const Cut& cut) {
@@ -341,6 +348,7 @@ std::vector<PreparedPhoto> PreparePhoto(const QString& path, const QString& fold
     clock.start();
     PictureFile file(path);
     if (file.size() > kMaxPhotoBytes) throw PhotoError(PhotoProblem::TooLarge);
+    const QSize stored = CheckedSize(file);
     Source source;
     switch (file.kind()) {
     case PictureKind::None: throw PhotoError(PhotoProblem::NotAPicture);
@@ -348,10 +356,17 @@ std::vector<PreparedPhoto> PreparePhoto(const QString& path, const QString& fold
     case PictureKind::Jpeg: source = FromJpeg(file, folder, fit); break;
     case PictureKind::Heif:
     case PictureKind::Avif: source = FromHeif(file, folder); break;
-    default:
-        source = FromPixels(DecodeWithQt(file), QByteArray(), folder);
+    default: {
+        // Read at no more pixels than a copy may have: a photo of 200
+        // megapixels would take most of a gigabyte decoded whole.
+        QImage pixels;
+        if (file.kind() == PictureKind::Png && double(stored.width()) * stored.height() > kMostCopyPixels)
+            pixels = ReadPngShrunk(file, qint64(kMostCopyPixels));
+        if (pixels.isNull()) pixels = DecodeWithQt(file, QSize(), qint64(kMostCopyPixels));
+        source = FromPixels(std::move(pixels), QByteArray(), folder);
         source.how = QStringLiteral("converted from %1").arg(file.kindName());
         break;
+    }
     }
     const qint64 read = clock.elapsed();
 

@@ -8,7 +8,7 @@ need=(cmake g++ make pkg-config
       googletest libgtest-dev
       libreoffice-dev
       libpoppler-qt6-dev libqpdf-dev
-      libjpeg62-turbo-dev libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
+      libjpeg62-turbo-dev libturbojpeg0-dev libheif-dev libpng-dev qt6-image-formats-plugins
       libopencv-objdetect-dev opencv-data
       fonts-dancingscript fonts-kaushanscript fonts-lobster fonts-ebgaramond fonts-lato fonts-quicksand
       fonts-symbola fonts-noto-cjk fonts-dejavu-core

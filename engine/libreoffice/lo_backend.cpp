@@ -2,6 +2,7 @@
 
 #include "engine/libreoffice/lo_application.h"
 #include "engine/libreoffice/lo_sheet.h"
+#include "engine/libreoffice/office_log.h"
 #include "engine/libreoffice/office_session.h"
 #include "engine/libreoffice/quitting_offices.h"
 
@@ -17,22 +18,35 @@ void WaitForQuittingOffices()
 }
 
 std::vector<std::pair<int, QStringList>> ReadSpreadsheet(const LibreOfficeOptions& options, const QString& path,
-                                                         const QString& sheet)
+                                                         const QString& sheet, const QStringList& columns)
 {
+    // Somebody else's file: an office with no network to reach out with.
+    LibreOfficeOptions reader = options;
+    reader.ownNetwork = true;
     std::shared_ptr<lo::OfficeSession> session;
     try {
-        session = lo::OfficeSession::start(options);
+        session = lo::OfficeSession::start(reader);
     } catch (const EngineError& e) {
         throw std::runtime_error("the office that reads it could not be started: " + std::string(e.what()));
     }
+    qCInfo(lo::lcOffice) << "the office reading" << path
+                         << (session->inOwnNetwork() ? "has a network of its own" : "shares this program's network");
     struct Ended {
         lo::OfficeSession& session;
         ~Ended() { session.quit(); }
     } ended{*session};
     std::vector<std::pair<int, QStringList>> rows;
     try {
-        for (lo::SheetRow& row : lo::ReadSheet(*session, path, sheet)) rows.emplace_back(row.row, std::move(row.cells));
+        for (lo::SheetRow& row : lo::ReadSheet(*session, path, sheet, columns))
+            rows.emplace_back(row.row, std::move(row.cells));
     } catch (const EngineError& e) {
+        // What was happening, not the automation layer's words.
+        const std::u16string_view why = e.description();
+        if (why == errtext::kOutOfMemory) throw std::runtime_error("the office ran out of memory while reading it");
+        if (why == errtext::kServerHung)
+            throw std::runtime_error("the office took longer than " + std::to_string(lo::kSheetLoadBound.count()) +
+                                     " s to read it");
+        if (why == errtext::kServerGone) throw std::runtime_error("the office stopped while reading it");
         throw std::runtime_error(e.what());
     }
     return rows;

@@ -26,12 +26,20 @@ void WaitForQuittingOffices();
 // safe in a signal's handler, for a program that ends without waiting.
 void KillAllOfficesNow() noexcept;
 
+// A sheet larger than this is not read: no list of guests is, and its cells
+// would take the office gigabytes.
+inline constexpr int kMostSheetRows = 100000;
+inline constexpr int kMostSheetColumns = 256;
+
 // The rows of a spreadsheet's sheet (the first when `sheet` is empty), each
-// numbered as the spreadsheet numbers it and its cells as they show, read in
-// an office of their own that has ended when this returns. Rows of empty
-// cells are left out. Raises std::runtime_error with the reason.
+// numbered as the spreadsheet numbers it and its cells as they show (only
+// the columns whose header is one of `columns`, when given), read in an
+// office of their own, with a network of its own where the system allows
+// one, that has ended when this returns. Rows of empty cells are left out.
+// Raises std::runtime_error with the reason ("the sheet is too large (…)",
+// "the office stopped while reading it", …).
 std::vector<std::pair<int, QStringList>> ReadSpreadsheet(const LibreOfficeOptions& options, const QString& path,
-                                                         const QString& sheet);
+                                                         const QString& sheet, const QStringList& columns = {});
 
 // A PDF's pages drawn into one picture in this program (poppler), free of the
 // office: the pages side by side, left to right, tops aligned, on white. The

@@ -36,6 +36,13 @@ struct LibreOfficeOptions {
     std::chrono::milliseconds callTimeout{std::chrono::seconds(20)};
     // How long Quit waits for the office to end by itself before killing it.
     std::chrono::milliseconds quitTimeout{std::chrono::seconds(5)};
+    // The address space an office may take: its own libraries take some
+    // 700 MB, a card some hundreds more; a runaway document is stopped here
+    // (0: no limit).
+    unsigned long long memoryLimit = 2560ull << 20;
+    // A network of its own, with nothing in it, where the system allows: for
+    // an office that reads somebody else's file.
+    bool ownNetwork = false;
 };
 
 }  // namespace marigal::engine

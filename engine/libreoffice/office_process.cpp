@@ -172,16 +172,56 @@ void OfficeProcess::spawn()
     // What the launcher script sets for the office (locking itself is off in
     // the profile).
     plan.environment << QStringLiteral("SAL_ENABLE_FILE_LOCKING=1");
+    plan.memoryLimit = launch_.memoryLimit;
+    plan.ownNetwork = launch_.ownNetwork;
     pid_t pid = -1;
     try {
         pid = SpawnChild(plan);
     } catch (const std::system_error&) {
         throw EngineError(errtext::kCannotCreate);
     }
-    std::lock_guard lock(mutex_);
-    pid_ = pid;
-    reaped_ = false;
-    RegisterGroup(pid);
+    {
+        std::lock_guard lock(mutex_);
+        pid_ = pid;
+        reaped_ = false;
+        RegisterGroup(pid);
+    }
+    if (launch_.memoryLimit > 0 && !sampling_.exchange(true)) sampler_ = std::thread([this] { sampleMemory(); });
+}
+
+void OfficeProcess::sampleMemory()
+{
+    // Growing by a hundred megabytes a second at worst, it is seen within a
+    // few percent of its limit before it reaches it.
+    while (sampling_) {
+        const pid_t sampled = pid();
+        QFile status(QStringLiteral("/proc/%1/status").arg(sampled));
+        if (sampled > 0 && status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("VmSize:")) {
+                    const unsigned long long bytes = line.mid(7).trimmed().split(' ').value(0).toULongLong() * 1024;
+                    if (bytes > peakMemory_) peakMemory_ = bytes;
+                }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+bool OfficeProcess::nearMemoryLimit() const
+{
+    return launch_.memoryLimit > 0 && peakMemory_ >= launch_.memoryLimit / 10 * 9;
+}
+
+bool OfficeProcess::inOwnNetwork() const
+{
+    // "net:[inode]": a namespace's identity.
+    const auto network = [](const QByteArray& process) {
+        char target[64] = {};
+        const ssize_t n = ::readlink(("/proc/" + process + "/ns/net").constData(), target, sizeof target - 1);
+        return n > 0 ? QByteArray(target, int(n)) : QByteArray();
+    };
+    const QByteArray its = network(QByteArray::number(pid()));
+    return !its.isEmpty() && its != network("self");
 }
 
 void OfficeProcess::startGuardian()
@@ -226,6 +266,8 @@ void OfficeProcess::endGuardian()
 OfficeProcess::~OfficeProcess()
 {
     stop(Clock::now());
+    sampling_ = false;
+    if (sampler_.joinable()) sampler_.join();
 }
 
 pid_t OfficeProcess::pid() const

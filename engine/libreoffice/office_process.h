@@ -18,9 +18,11 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include <sys/types.h>
 
@@ -32,6 +34,8 @@ struct OfficeLaunch {
     QString installationUrl;  // -env:UserInstallation, the profile
     QString tempDir;          // the office's TMPDIR; emptied before and after
     QString pipeName;         // its UNO pipe: unique, starts with "marigal-"
+    unsigned long long memoryLimit = 0;  // its address space, bytes (0: none)
+    bool ownNetwork = false;             // a network of its own, empty
 };
 
 // Kills every office this program runs, at once: safe in a signal's handler.
@@ -74,13 +78,25 @@ public:
     // and any other instance's.
     static QString uniquePipeName();
 
+    // Its address space came near its limit before it ended: an office that
+    // dies then has run out of memory.
+    bool nearMemoryLimit() const;
+    // It has a network of its own (the system let it), not ours.
+    bool inOwnNetwork() const;
+
 private:
     void spawn();
     void startGuardian();
     void endGuardian();
     std::optional<int> exitStatus() const;
 
+    void sampleMemory();
+
     OfficeLaunch launch_;
+    // The largest address space seen, sampled a few times a second.
+    std::atomic<unsigned long long> peakMemory_{0};
+    std::atomic<bool> sampling_{false};
+    std::thread sampler_;
     pid_t pid_ = -1;
     pid_t guardian_ = -1;
     int guardianPipe_ = -1;     // its other end is the guardian's input

@@ -144,7 +144,8 @@ void OfficeSession::launch()
     const auto deadline = started + (fresh ? options_.firstStartTimeout : options_.startTimeout);
     const QString binary = options_.throughLauncher ? QString() : officeBinaryOf(soffice);
     auto process = std::make_unique<OfficeProcess>(
-        OfficeLaunch{soffice, binary, slot_->installationUrl(), slot_->tempDir(), OfficeProcess::uniquePipeName()});
+        OfficeLaunch{soffice, binary, slot_->installationUrl(), slot_->tempDir(), OfficeProcess::uniquePipeName(),
+                     options_.memoryLimit, options_.ownNetwork});
     {
         std::lock_guard lock(processMutex_);
         process_ = std::move(process);
@@ -316,9 +317,11 @@ void OfficeSession::raise(std::exception_ptr failure)
     // a dead bridge refuses the probe at once.
     if (disposed || !bridgeAnswers()) {
         const bool hung = watchdog_->fired();
-        qCWarning(lcOffice) << "office" << processGroup() << (hung ? "stopped answering: killed" : "has gone");
+        const bool full = process_ && process_->nearMemoryLimit();
+        qCWarning(lcOffice) << "office" << processGroup()
+                            << (hung ? "stopped answering: killed" : full ? "ran out of memory" : "has gone");
         lose();
-        throw EngineError(hung ? errtext::kServerHung : errtext::kServerGone);
+        throw EngineError(hung ? errtext::kServerHung : full ? errtext::kOutOfMemory : errtext::kServerGone);
     }
     throw EngineError(errtext::kAutomationError);
 }

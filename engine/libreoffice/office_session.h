@@ -93,6 +93,9 @@ public:
     // photo, it would cost a few calls to the office each time.
     css::uno::Reference<css::graphic::XGraphicProvider> graphicProvider();
 
+    // Its office has a network of its own (asked for, and the system let it).
+    bool inOwnNetwork() const { return process_ && process_->inOwnNetwork(); }
+
     // For diagnostics and tests.
     QString profileDir() const { return profileDir_; }
     pid_t processGroup() const { return process_ ? process_->pid() : -1; }

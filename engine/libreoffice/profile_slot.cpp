@@ -197,6 +197,17 @@ QByteArray profileSeed(const QString& installedVersion)
     xml += item("/org.openoffice.Office.Common/Misc", "UseLocking", "false");
     xml += item("/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel", "3");
     xml += item("/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution", "true");
+    // A document nobody here trusts (a list from somebody else) fetches
+    // nothing it links to.
+    xml += item("/org.openoffice.Office.Common/Security/Scripting", "BlockUntrustedRefererLinks", "true");
+    // No office of ours has anything to fetch over a network: without the
+    // providers of http, https, WebDAV, FTP and CMIS it cannot, whatever a
+    // document links to.
+    for (const char* provider : {"Provider3", "Provider4", "Provider4a", "Provider12", "Provider12a", "Provider12b",
+                                 "Provider6", "Provider43"})
+        xml += QByteArray("<item oor:path=\"/org.openoffice.ucb.Configuration/ContentProviders/Local/SecondaryKeys/"
+                          "Office/ProviderData\"><node oor:name=\"") +
+               provider + "\" oor:op=\"remove\"/></item>\n";
     xml += "</oor:items>\n";
     return xml;
 }

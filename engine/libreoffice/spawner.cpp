@@ -3,6 +3,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <condition_variable>
 #include <csignal>
 #include <deque>
@@ -13,7 +15,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,15 +49,47 @@ struct Request {
     char** envp = nullptr;
     bool dieWithParent = true;
     int input = -1;
+    unsigned long long memoryLimit = 0;
+    bool ownNetwork = false;
+    // "<id> <id> 1": this user, and its group, as themselves in a user namespace.
+    char uidMap[32] = {}, gidMap[32] = {};
     pid_t pid = -1;
     int error = 0;
     bool done = false;
 };
 
+// Writes `text` whole to the file at `path`; false when it cannot.
+bool WriteSmall(const char* path, const char* text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const size_t n = ::strlen(text);
+    const bool written = ::write(fd, text, n) == ssize_t(n);
+    ::close(fd);
+    return written;
+}
+
+// A network namespace of the child's own: directly where the system lets
+// it (root), else inside a user namespace in which it stays itself.
+// Whether it worked the parent tells from /proc.
+void LeaveTheNetwork(const Request& r)
+{
+    if (::unshare(CLONE_NEWNET) == 0) return;
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) return;
+    WriteSmall("/proc/self/setgroups", "deny");
+    WriteSmall("/proc/self/uid_map", r.uidMap);
+    WriteSmall("/proc/self/gid_map", r.gidMap);
+}
+
 // Only async-signal-safe calls from here to the exec: the fork copied a
 // program whose other threads may hold locks.
 [[noreturn]] void RunChild(const Request& r, pid_t parent, int report)
 {
+    if (r.memoryLimit > 0) {
+        const struct rlimit limit {rlim_t(r.memoryLimit), rlim_t(r.memoryLimit)};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+    if (r.ownNetwork) LeaveTheNetwork(r);
     if (r.dieWithParent) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) ::_exit(127);  // the parent ended before the line above
@@ -169,6 +205,11 @@ pid_t SpawnChild(const ChildPlan& plan)
     r.envp = envp.data();
     r.dieWithParent = plan.dieWithParent;
     r.input = plan.input;
+    r.memoryLimit = plan.memoryLimit;
+    // The tests take the other way too: the office's own settings alone.
+    r.ownNetwork = plan.ownNetwork && qEnvironmentVariableIsEmpty("MARIGAL_SHARED_NETWORK");
+    std::snprintf(r.uidMap, sizeof r.uidMap, "%u %u 1", unsigned(::getuid()), unsigned(::getuid()));
+    std::snprintf(r.gidMap, sizeof r.gidMap, "%u %u 1", unsigned(::getgid()), unsigned(::getgid()));
     SpawnThread::instance().spawn(r);
     if (r.error) throw std::system_error(r.error, std::generic_category());
     return r.pid;

@@ -22,6 +22,11 @@ struct ChildPlan {
     bool dieWithParent = true;
     // The child's standard input; -1: /dev/null. Output goes to /dev/null.
     int input = -1;
+    // Its address space at most this many bytes (0: as ours).
+    unsigned long long memoryLimit = 0;
+    // A network of its own, with nothing in it (where the system lets a
+    // process have one: as root, or through a user namespace).
+    bool ownNetwork = false;
 };
 
 // Forks and executes the child in a session (process group) of its own, with

@@ -14,6 +14,7 @@ set(MARIGAL_UNO_TYPES
   # The Word documents, selection and shapes (lo_word.cpp).
   com.sun.star.awt.Size
   com.sun.star.document.MacroExecMode
+  com.sun.star.document.UpdateDocMode
   com.sun.star.drawing.XShape
   com.sun.star.frame.XComponentLoader
   com.sun.star.frame.XController

@@ -9,6 +9,7 @@
 #include "engine/libreoffice/office_session.h"
 #include "tests/support/picture_check.h"
 #include "tests/support/temp_env.h"
+#include "tools/support/hostile_files.h"
 #include "tools/docbuild/doc_reader.h"
 #include "tools/make_designs/designs.h"
 #include "tools/support/sample_photos.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -501,6 +503,60 @@ TEST_F(MarigalCard, AListWritesAndReadsOnlyInItsFolderAndReplacesOnlyPlainFiles)
     EXPECT_TRUE(QFileInfo::exists(outside + "/dots.doc"));
     EXPECT_TRUE(QFileInfo::exists(list + "/cards/eve2.doc"));
     EXPECT_EQ(test::ReadFile(outside + "/victim.doc"), "keep");
+    expectNothingLeft(-1);
+}
+
+TEST_F(MarigalCard, ListsAndPhotosMadeToHurtAreRefusedByNameAndTheOthersMade)
+{
+    // As an ordinary user, lists and photos from somebody else: each is said
+    // in words before it takes an office's memory or minutes (the bench
+    // tools/bench_hostile times them).
+    const QString root = dir.filePath("hostile");
+    QDir().mkpath(root + "/photos");
+    QDir().mkpath(root + "/cards");
+    test::CheckerPhoto(QSize(1600, 1200), 40).save(root + "/photos/ann.jpg");
+    ASSERT_TRUE(samples::WriteCornerXlsx(root + "/corner.xlsx"));
+    ASSERT_TRUE(samples::WriteZipBombXlsx(root + "/bomb.xlsx"));
+    ASSERT_TRUE(samples::WriteLinkedPictureOds(root + "/linked.ods", "http://127.0.0.1:9/x.png"));
+    ASSERT_TRUE(samples::WriteLinkedPictureXlsx(root + "/linked.xlsx", "http://127.0.0.1:9/x.png"));
+    ASSERT_TRUE(samples::WriteFifoList(root + "/fifo.ods"));
+    ASSERT_TRUE(samples::WriteHeifBomb(root + "/photos/grid.heic"));
+    ASSERT_TRUE(samples::WritePngBomb(root + "/photos/huge.png", 30000, 30000));
+    // A valid photo of 36 megapixels, and a 5 MB message before an ordinary card.
+    QImage large(6928, 5196, QImage::Format_ARGB32);
+    large.fill(QColor(40, 120, 200, 255));
+    QPainter(&large).drawImage(QRect(0, 0, 6928, 5196), test::CheckerPhoto(QSize(700, 520), 20));
+    ASSERT_TRUE(large.save(root + "/photos/large.png"));
+    ASSERT_TRUE(samples::WriteLongMessageCsv(root + "/long.csv", 5 << 20));
+    test::WriteFile(root + "/photos.csv", "design,message,photo,output\n"
+                                          "Hearts,Hi,photos/grid.heic,cards/grid.doc\n"
+                                          "Hearts,Hi,photos/huge.png,cards/huge.doc\n"
+                                          "Hearts,Hi,photos/large.png,cards/large.doc\n");
+    const auto said = [&](const QString& list, const QString& why) {
+        const Ran r = runAsUser(root, {"--batch", root + "/" + list});
+        EXPECT_EQ(r.status, 2) << list.toStdString();
+        EXPECT_EQ(r.err.toStdString(),
+                  QStringLiteral("marigal-card: %1/%2: %3 (see marigal-card --help)\n").arg(root, list, why).toStdString());
+    };
+    said("corner.xlsx", "the sheet is too large (1,048,576 rows × 16,384 columns)");
+    said("bomb.xlsx", "the spreadsheet is too large (1.5 GB unpacked; Marigal reads up to 200 MB)");
+    const QString outside = "it shows a picture kept outside it (%1), which Marigal does not fetch: save the list without it";
+    said("linked.ods", outside.arg("http://127.0.0.1:9/x.png"));
+    said("linked.xlsx", outside.arg("http://127.0.0.1:9/x.png"));
+    said("fifo.ods", outside.arg(QUrl::fromLocalFile(root + "/picture.png").toString()));
+
+    const Ran photos = runAsUser(root, {"--batch", root + "/photos.csv"});
+    EXPECT_TRUE(photos.out.contains(QStringLiteral("row 2: The photo is too large (32256 × 32256 pixels; Marigal takes up to "
+                                                   "200 megapixels): %1/photos/grid.heic\n").arg(root)))
+        << photos.out.toStdString();
+    EXPECT_TRUE(photos.out.contains(QStringLiteral("row 3: The photo is too large (30000 × 30000 pixels; Marigal takes up to "
+                                                   "200 megapixels): %1/photos/huge.png\n").arg(root)));
+    EXPECT_TRUE(photos.out.contains("1 made, 2 failed")) << photos.out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(root + "/cards/large.doc"));
+
+    const Ran longMessage = runAsUser(root, {"--batch", root + "/long.csv"});
+    EXPECT_TRUE(longMessage.out.contains("row 2: the message is too long for design Hearts\n")) << longMessage.out.toStdString();
+    EXPECT_TRUE(longMessage.out.contains("1 made, 1 failed"));
     expectNothingLeft(-1);
 }
 

@@ -8,11 +8,13 @@
 #include "engine/libreoffice/profile_slot.h"
 #include "engine/libreoffice/quitting_offices.h"
 #include "tests/support/engine_failure.h"
+#include "tools/support/hostile_files.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -446,3 +448,43 @@ TEST_F(OfficeTest, ADamagedProfileIsMadeAnewWithTheSeededSettings)
 }
 
 }  // namespace
+
+TEST_F(OfficeTest, AListFromSomebodyElseIsReadWithoutReachingOutAndWithinItsMemory)
+{
+    // A server of ours on this machine: the office must not ask it for the
+    // pictures the lists link to, in a network of its own or, where the
+    // system gives none, by its settings alone.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString url = QStringLiteral("http://127.0.0.1:%1/x.png").arg(server.serverPort());
+    const QString ods = root_.filePath("linked.ods"), xlsx = root_.filePath("linked.xlsx");
+    ASSERT_TRUE(marigal::samples::WriteLinkedPictureOds(ods, url, 3));
+    ASSERT_TRUE(marigal::samples::WriteLinkedPictureXlsx(xlsx, url));
+    for (const char* network : {"", "1"}) {
+        SCOPED_TRACE(*network ? "the office's settings alone" : "a network of its own");
+        qputenv("MARIGAL_SHARED_NETWORK", network);
+        for (const QString& list : {ods, xlsx}) {
+            SCOPED_TRACE(list.toStdString());
+            const auto rows = ReadSpreadsheet(options(), list, QString(), {QStringLiteral("design"), QStringLiteral("output")});
+            ASSERT_EQ(rows.size(), 2u);
+            EXPECT_EQ(rows[0].second, (QStringList{"design", "output"}));  // only the columns asked for
+            EXPECT_FALSE(server.waitForNewConnection(200));
+        }
+    }
+    qunsetenv("MARIGAL_SHARED_NETWORK");
+    // A sheet of a million rows by sixteen thousand columns: said, not read.
+    const QString corner = root_.filePath("corner.xlsx");
+    ASSERT_TRUE(marigal::samples::WriteCornerXlsx(corner));
+    try {
+        ReadSpreadsheet(options(), corner, QString());
+        ADD_FAILURE() << "the corner list was read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "the sheet is too large (1,048,576 rows × 16,384 columns)");
+    }
+    // An office that reaches its memory dies, and says so.
+    LibreOfficeOptions small = options();
+    small.memoryLimit = 200ull << 20;  // less than the office needs to start
+    EXPECT_THROW(ReadSpreadsheet(small, ods, QString()), std::runtime_error);
+    WaitForQuittingOffices();
+    EXPECT_TRUE(officePids().empty());
+}

@@ -7,7 +7,7 @@ if(UNIX AND NOT APPLE)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/lo_profile_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/lo_office_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/lo_render_test.cpp
-    LIBS marigal_engine_lo marigal_uno)
+    LIBS marigal_engine_lo marigal_uno marigal_sample_photos Qt6::Network)
   target_compile_definitions(engine_tests PRIVATE OFFICE_HOLDER="$<TARGET_FILE:office_holder>")
   add_dependencies(engine_tests office_holder)
   marigal_add_test(docbuild_tests LABEL integration
