@@ -105,12 +105,17 @@ struct Cut {
     QSize size;  // 1/100 mm
     jpeg::Density density;
     double ppi = 0;
+    // Transparency shows the frame's mat behind it anyway: laid on it, the
+    // copy is a JPEG, not a PNG of a hundred megabytes.
+    bool onMat = false;
 };
 
 Cut CutFor(QSize photo, const PhotoPlace& place, PhotoFit fit, const Subject& subject)
 {
     Cut cut;
     cut.size = place.room;
+    cut.onMat = place.mat.isValid();
+    if (place.mat.isValid()) cut.window.mat = place.mat;
     if (fit == PhotoFit::Fill) {
         cut.window.rect = FillWindow(photo, place.room, subject);
     } else if (place.mat.isValid()) {
@@ -153,12 +158,13 @@ QImage LookingCopy(const QImage& image)
 }
 
 // Decoded pixels, cut to the window, as a file the word processor takes.
-QString WriteConverted(const QImage& photo, const QByteArray& iccProfile, const Cut& cut, bool clear,
+QString WriteConverted(const QImage& photo, const QByteArray& iccProfile, const Cut& cut, bool transparent,
                        const QString& folder)
 {
     const QRect& r = cut.window.rect;
+    const bool clear = transparent && !cut.onMat;
     QImage image;
-    if (QRect(QPoint(0, 0), photo.size()).contains(r)) {
+    if (QRect(QPoint(0, 0), photo.size()).contains(r) && !(transparent && cut.onMat)) {
         image = photo.copy(r);
     } else {
         image = QImage(r.size(), clear ? QImage::Format_ARGB32 : QImage::Format_RGB32);

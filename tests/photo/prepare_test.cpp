@@ -195,33 +195,42 @@ TEST(PhotoPrep, TheWholePhotoStandsInTheMiddleOfItsPlaceOnTheMat)
     EXPECT_EQ(plain.size, QSize(8000, 4500));
 }
 
-TEST(PhotoPrep, TodaysKindsBecomeAJpegOrWithTransparencyAPng)
+TEST(PhotoPrep, TodaysKindsBecomeAJpegOrWithTransparencyWhereNoMatShowsAPng)
 {
     QTemporaryDir dir;
     const QImage scene = samples::FinePattern(QSize(320, 240), 16);
     QImage clear = scene.convertToFormat(QImage::Format_ARGB32);
-    clear.setPixelColor(0, 0, QColor(0, 0, 0, 0));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) clear.setPixelColor(x, y, QColor(0, 0, 0, 0));
     struct Case {
         QString file;
         const char* made;
+        QColor mat = Qt::white;
     };
+    const QString transparent = test::WriteFile(dir.filePath("c.webp"), Encoded(clear, "WEBP", 100));
     std::vector<Case> cases{{test::WriteFile(dir.filePath("a.webp"), Encoded(scene, "WEBP", 95)), ".jpg"},
                             {test::WriteFile(dir.filePath("b.tif"), Encoded(scene, "TIFF")), ".jpg"},
-                            {test::WriteFile(dir.filePath("c.webp"), Encoded(clear, "WEBP", 100)), ".png"}};
+                            // In a frame, laid on its mat; with nothing behind it but the page, kept clear.
+                            {transparent, ".jpg", QColor(10, 200, 10)},
+                            {transparent, ".png", QColor()}};
     ASSERT_TRUE(samples::WriteHeif(scene, dir.filePath("d.heic"), samples::HeifCodec::Hevc));
     ASSERT_TRUE(samples::WriteHeif(scene, dir.filePath("e.avif"), samples::HeifCodec::Av1));
     cases.push_back({dir.filePath("d.heic"), ".jpg"});
     cases.push_back({dir.filePath("e.avif"), ".jpg"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
-        const PreparedPhoto made = One(c.file, dir.path(), Place(4, 3));
+        const PreparedPhoto made = One(c.file, dir.path(), Place(4, 3, c.mat), c.mat.isValid() ? PhotoFit::Fill : PhotoFit::Whole);
         EXPECT_TRUE(made.path.endsWith(c.made)) << made.path.toStdString();
         EXPECT_TRUE(made.path.startsWith(dir.path()));
         const QImage picture(made.path);
         EXPECT_EQ(picture.size(), scene.size());
-        EXPECT_LT(samples::MeanDifference(picture, scene), 0.04);
+        if (c.file != transparent) {
+            EXPECT_LT(samples::MeanDifference(picture, scene), 0.04);
+        }
         if (QString(c.made) == ".png") {
             EXPECT_EQ(picture.pixelColor(0, 0).alpha(), 0);
+        } else if (c.file == transparent) {
+            EXPECT_NEAR(picture.pixelColor(4, 4).green(), 200, 12);  // the mat's
         }
         // A small photo: it says how sharp it prints.
         EXPECT_NEAR(made.ppi, 320 / (10000 / 2540.0), 0.5);
