@@ -266,7 +266,7 @@ QSize CheckedSize(PictureFile& file)
         throw AppError(QStringLiteral("The photo is too large (%1 × %2 pixels; Marigal takes up to %3 megapixels): %4")
                            .arg(size.width())
                            .arg(size.height())
-                           .arg(kMostPhotoPixels / 1'000'000)
+                           .arg(kMostPhotoPixels / 1'000'000)  // 200
                            .arg(file.path()));
     return size;
 }

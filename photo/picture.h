@@ -94,7 +94,9 @@ inline constexpr qint64 kMaxPhotoBytes = qint64(1) << 30;
 
 // A photo larger than this is refused before it is decoded: far beyond any
 // camera's, and its pixels alone would take gigabytes.
-inline constexpr qint64 kMostPhotoPixels = 200'000'000;
+// (200 megapixels, as a camera counts them: its sensor's 16320 x 12240 and
+// the like, a little over or under).
+inline constexpr qint64 kMostPhotoPixels = 200'500'000;
 inline constexpr int kMostPhotoSide = 32768;
 
 // The size the picture's header gives (as stored, before any turn), read

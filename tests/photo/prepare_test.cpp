@@ -143,7 +143,9 @@ TEST(PhotoPrep, AJpegIsCutWithoutLossAndATaggedOneTurnedAsSharpAsItsUntaggedTwin
             ASSERT_EQ(cut.height(), upright.height());
             // Without loss the very same blocks (only the colours' smoothing at
             // the cut edge differs); by pixels, as sharp; and the right way round.
-            if (tag == 1 || size.width() % 16 == 0) EXPECT_LT(BestMatch(cut, upright), 0.001);
+            if (tag == 1 || size.width() % 16 == 0) {
+                EXPECT_LT(BestMatch(cut, upright), 0.001);
+            }
             EXPECT_LT(BestMatch(cut, upright), 0.02);
             EXPECT_LT(BestMatch(cut, scene), 0.05);
             QFile::remove(made.path);

@@ -151,7 +151,7 @@ int MakeCard(const char* path, int design)
     bool busy = false;
     GenerationRun run(backend, modal, w, w, QStringLiteral("Marigal"));
     run.PushButton6_Click(busy);
-    RemoveFile(w.card);
+    if (!w.card.isEmpty()) RemoveFile(w.card);
     RemoveRunFolders();
     std::printf("%.1f\n", tools::OwnPeakMb());
     return modal.messages == 0 && !w.picture.isNull() ? 0 : 1;
