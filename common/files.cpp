@@ -69,6 +69,18 @@ QString WriteFailureText(int error)
     }
 }
 
+int WriteAndClose(int fd, const QByteArray& bytes)
+{
+    int error = 0;
+    for (qint64 done = 0; done < bytes.size() && !error;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) done += n;
+        else if (n < 0 && errno != EINTR) error = errno;
+    }
+    if (::close(fd) != 0 && !error) error = errno;
+    return error;
+}
+
 unsigned NewFileMode()
 {
     const mode_t mask = ::umask(0);
@@ -101,14 +113,7 @@ Staged WriteBeside(const QByteArray& bytes, const QString& path, bool replace)
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     struct stat old {};
     ::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode());
-    int error = 0;
-    for (qint64 done = 0; done < bytes.size() && !error;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) done += n;
-        else if (n < 0 && errno != EINTR) error = errno;
-    }
-    if (::close(fd) != 0 && !error) error = errno;
-    if (error) {
+    if (const int error = WriteAndClose(fd, bytes)) {
         ::unlink(temp.constData());
         throw AppError(WriteFailureText(error));
     }

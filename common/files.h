@@ -34,6 +34,10 @@ void WriteNewFile(const QByteArray& bytes, const QString& path);
 // The error text for a failed write, by the system's reason (an errno).
 QString WriteFailureText(int error);
 
+// Writes all of `bytes` to the open file `fd` and closes it: 0, or the
+// errno of what failed.
+int WriteAndClose(int fd, const QByteArray& bytes);
+
 // The permissions a new file gets: read and write for all, less the umask.
 unsigned NewFileMode();
 

@@ -107,14 +107,8 @@ struct StagedFiles::Files {
     {
         const int fd = ::openat(f.folder, f.temp.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) throw AppError(QStringLiteral("%1: %2").arg(WriteFailureText(errno), f.shown));
-        int error = 0;
-        for (qint64 done = 0; done < bytes.size() && !error;) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) done += n;
-            else if (n < 0 && errno != EINTR) error = errno;
-        }
-        if (::close(fd) != 0 && !error) error = errno;
-        if (error) throw AppError(QStringLiteral("%1: %2").arg(WriteFailureText(error), f.shown));
+        if (const int error = WriteAndClose(fd, bytes))
+            throw AppError(QStringLiteral("%1: %2").arg(WriteFailureText(error), f.shown));
     }
 
     // 0, or the errno or -1 (not a file there) of putting `f` in place.

@@ -1,5 +1,7 @@
 #include "tools/support/hostile_files.h"
 
+#include "tools/support/heif_boxes.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
@@ -26,6 +28,8 @@
 namespace marigal::samples {
 
 namespace {
+
+using namespace heif;
 
 // ---------------------------------------------------------------- zip
 
@@ -355,17 +359,12 @@ QByteArray OdsFormulaCell(const QString& formula)
 
 // ---------------------------------------------------------------- PNG
 
-void PutBe(QByteArray& to, quint64 value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i) to.append(char((value >> (8 * i)) & 0xFF));
-}
-
 bool WriteChunk(QFile& file, const char (&type)[5], QByteArrayView data)
 {
     QByteArray chunk;
-    PutBe(chunk, quint64(data.size()), 4);
+    Put(chunk, quint64(data.size()), 4);
     chunk.append(type, 4).append(data.data(), data.size());
-    PutBe(chunk, crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4), uInt(chunk.size() - 4)), 4);
+    Put(chunk, crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4), uInt(chunk.size() - 4)), 4);
     return file.write(chunk) == chunk.size();
 }
 
@@ -380,8 +379,8 @@ bool WritePngRows(const QString& path, int width, int height, const QByteArray& 
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write("\x89PNG\r\n\x1A\n", 8) != 8) return false;
     QByteArray header;
-    PutBe(header, quint64(width), 4);
-    PutBe(header, quint64(height), 4);
+    Put(header, quint64(width), 4);
+    Put(header, quint64(height), 4);
     header.append(char(8)).append(char(palette.isEmpty() ? 6 : 3)).append(QByteArray(3, '\0'));
     if (!WriteChunk(file, "IHDR", header)) return false;
     if (!palette.isEmpty() && !WriteChunk(file, "PLTE", palette)) return false;
@@ -415,53 +414,6 @@ bool WritePngRows(const QString& path, int width, int height, const QByteArray& 
 }
 
 // ---------------------------------------------------------------- HEIF
-
-constexpr quint32 FourCC(const char (&name)[5])
-{
-    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8 | uchar(name[3]);
-}
-
-// Big-endian fields of a box; `ok` turns false, and stays so, past its end.
-struct Reader {
-    const uchar* at;
-    qsizetype left;
-    bool ok = true;
-
-    explicit Reader(QByteArrayView bytes) : at(reinterpret_cast<const uchar*>(bytes.data())), left(bytes.size()) {}
-    quint64 Get(int bytes)
-    {
-        if (!ok || bytes > left) {
-            ok = false;
-            return 0;
-        }
-        quint64 value = 0;
-        for (int i = 0; i < bytes; ++i) value = value << 8 | at[i];
-        at += bytes;
-        left -= bytes;
-        return value;
-    }
-};
-
-struct Box {
-    quint32 type = 0;
-    QByteArrayView whole, body;
-};
-
-// The boxes laid one after another in `bytes`; none when one runs past the end.
-QList<Box> Boxes(QByteArrayView bytes)
-{
-    QList<Box> boxes;
-    qsizetype at = 0;
-    while (bytes.size() - at >= 8) {
-        Reader r(bytes.sliced(at));
-        const quint64 size = r.Get(4);
-        const auto type = quint32(r.Get(4));
-        if (size < 8 || size > quint64(bytes.size() - at)) return {};
-        boxes.push_back({type, bytes.sliced(at, qsizetype(size)), bytes.sliced(at + 8, qsizetype(size) - 8)});
-        at += qsizetype(size);
-    }
-    return boxes;
-}
 
 // One HEVC picture as libheif codes it: its decoder configuration ('hvcC'),
 // the boxes that describe its pixels ('colr', 'pixi') and its coded data.
@@ -536,25 +488,6 @@ bool CodeTile(const QImage& rgb, CodedTile& out)
     return !out.hvcC.isEmpty() && !out.data.isEmpty();
 }
 
-QByteArray HeifBox(const char (&type)[5], const QByteArray& body, int version = -1, quint32 flags = 0)
-{
-    QByteArray box;
-    PutBe(box, quint64(8 + (version >= 0 ? 4 : 0) + body.size()), 4);
-    box.append(type, 4);
-    if (version >= 0) {
-        PutBe(box, quint64(version), 1);
-        PutBe(box, flags, 3);
-    }
-    return box + body;
-}
-
-QByteArray Ispe(int width, int height)
-{
-    QByteArray body;
-    PutBe(body, quint64(width), 4);
-    PutBe(body, quint64(height), 4);
-    return HeifBox("ispe", body, 0);
-}
 
 // A cheap, even spread of bits for the grain of a made-up photo.
 quint32 Hash(quint32 x, quint32 y)
@@ -705,12 +638,12 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
     const qint64 width = qint64(columns) * tile, height = qint64(rows) * tile;
     const bool wide = width > 0xFFFF || height > 0xFFFF;
     QByteArray grid;
-    PutBe(grid, 0, 1);  // version
-    PutBe(grid, wide ? 1 : 0, 1);
-    PutBe(grid, quint64(rows - 1), 1);
-    PutBe(grid, quint64(columns - 1), 1);
-    PutBe(grid, quint64(width), wide ? 4 : 2);
-    PutBe(grid, quint64(height), wide ? 4 : 2);
+    Put(grid, 0, 1);  // version
+    Put(grid, wide ? 1 : 0, 1);
+    Put(grid, quint64(rows - 1), 1);
+    Put(grid, quint64(columns - 1), 1);
+    Put(grid, quint64(width), wide ? 4 : 2);
+    Put(grid, quint64(height), wide ? 4 : 2);
 
     // Item 1 is the grid; the tiles follow, one item, or one for each place.
     const int places = rows * columns;
@@ -722,70 +655,70 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
     QByteArray ipco = coded.hvcC + Ispe(tile, tile) + Ispe(int(width), int(height));
     for (const QByteArray& box : coded.described) ipco += box;
     const auto described = [&](QByteArray& to) {
-        for (int i = 0; i < coded.described.size(); ++i) PutBe(to, quint64(4 + i), 1);
+        for (int i = 0; i < coded.described.size(); ++i) Put(to, quint64(4 + i), 1);
     };
     QByteArray ipma;
-    PutBe(ipma, quint64(1 + tileItems), 4);
-    PutBe(ipma, 1, 2);
-    PutBe(ipma, quint64(1 + coded.described.size()), 1);
-    PutBe(ipma, 3, 1);
+    Put(ipma, quint64(1 + tileItems), 4);
+    Put(ipma, 1, 2);
+    Put(ipma, quint64(1 + coded.described.size()), 1);
+    Put(ipma, 3, 1);
     described(ipma);
     for (int i = 0; i < tileItems; ++i) {
-        PutBe(ipma, tileId(i), 2);
-        PutBe(ipma, quint64(2 + coded.described.size()), 1);
-        PutBe(ipma, 0x80 | 1, 1);  // the decoder configuration is essential
-        PutBe(ipma, 2, 1);
+        Put(ipma, tileId(i), 2);
+        Put(ipma, quint64(2 + coded.described.size()), 1);
+        Put(ipma, 0x80 | 1, 1);  // the decoder configuration is essential
+        Put(ipma, 2, 1);
         described(ipma);
     }
 
     QByteArray dimg;
-    PutBe(dimg, 1, 2);
-    PutBe(dimg, quint64(places), 2);
-    for (int i = 0; i < places; ++i) PutBe(dimg, tileId(i), 2);
+    Put(dimg, 1, 2);
+    Put(dimg, quint64(places), 2);
+    for (int i = 0; i < places; ++i) Put(dimg, tileId(i), 2);
 
     QByteArray ftyp("heic");
-    PutBe(ftyp, 0, 4);
+    Put(ftyp, 0, 4);
     ftyp.append("mif1heic");
-    ftyp = HeifBox("ftyp", ftyp);
+    ftyp = MakeBox("ftyp", ftyp);
 
     // The 'meta' box with the data starting at `start`: the grid's
     // description, then the tile's coded bytes, which every tile item names.
     const auto meta = [&](quint64 start) {
         QByteArray hdlr;
-        PutBe(hdlr, 0, 4);
+        Put(hdlr, 0, 4);
         hdlr.append("pict");
-        PutBe(hdlr, 0, 12);
+        Put(hdlr, 0, 12);
         hdlr.append('\0');
         QByteArray pitm;
-        PutBe(pitm, 1, 2);
+        Put(pitm, 1, 2);
         QByteArray iloc, iinf;
-        PutBe(iloc, 0x44, 1);  // 4-byte offsets and lengths
-        PutBe(iloc, 0, 1);     // no base offset
-        PutBe(iloc, quint64(1 + tileItems), 2);
-        PutBe(iinf, quint64(1 + tileItems), 2);
+        Put(iloc, 0x44, 1);  // 4-byte offsets and lengths
+        Put(iloc, 0, 1);     // no base offset
+        Put(iloc, quint64(1 + tileItems), 2);
+        Put(iinf, quint64(1 + tileItems), 2);
         const auto item = [&](quint64 id, const char* type, quint64 offset, qsizetype length, bool hidden) {
-            PutBe(iloc, id, 2);
-            PutBe(iloc, 0, 2);  // this file
-            PutBe(iloc, 1, 2);  // one extent
-            PutBe(iloc, offset, 4);
-            PutBe(iloc, quint64(length), 4);
+            Put(iloc, id, 2);
+            Put(iloc, 0, 2);  // this file
+            Put(iloc, 1, 2);  // one extent
+            Put(iloc, offset, 4);
+            Put(iloc, quint64(length), 4);
             QByteArray infe;
-            PutBe(infe, id, 2);
-            PutBe(infe, 0, 2);  // not protected
+            Put(infe, id, 2);
+            Put(infe, 0, 2);  // not protected
             infe.append(type, 4).append('\0');
-            iinf += HeifBox("infe", infe, 2, hidden ? 1 : 0);
+            iinf += MakeBox("infe", infe, 2, hidden ? 1 : 0);
         };
         item(1, "grid", start, grid.size(), false);
         for (int i = 0; i < tileItems; ++i) item(tileId(i), "hvc1", start + quint64(grid.size()), coded.data.size(), true);
-        return HeifBox("meta",
-                       HeifBox("hdlr", hdlr, 0) + HeifBox("pitm", pitm, 0) + HeifBox("iloc", iloc, 0) +
-                           HeifBox("iinf", iinf, 0) + HeifBox("iref", HeifBox("dimg", dimg), 0) +
-                           HeifBox("iprp", HeifBox("ipco", ipco) + HeifBox("ipma", ipma, 0)),
+        return MakeBox("meta",
+                       MakeBox("hdlr", hdlr, 0) + MakeBox("pitm", pitm, 0) + MakeBox("iloc", iloc, 0) +
+                           MakeBox("iinf", iinf, 0) + MakeBox("iref", MakeBox("dimg", dimg), 0) +
+                           MakeBox("iprp", MakeBox("ipco", ipco) + MakeBox("ipma", ipma, 0)),
                        0);
     };
     const quint64 start = quint64(ftyp.size() + meta(0).size()) + 8;
     QByteArray whole = ftyp + meta(start);
-    PutBe(whole, quint64(8 + grid.size() + coded.data.size()), 4);
+    Put(whole, quint64(8 + grid.size() + coded.data.size()), 4);
     whole += "mdat" + grid + coded.data;
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(whole) == whole.size() && file.flush();
