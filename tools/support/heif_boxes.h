@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <utility>
+
+class QImage;
 
 namespace marigal::samples::heif {
 
@@ -90,5 +93,64 @@ inline QByteArray Ispe(int width, int height)
     Put(body, quint64(height), 4);
     return MakeBox("ispe", body, 0);
 }
+
+// The body of a 'grid' item: `rows` × `columns` tiles making width × height.
+inline QByteArray GridBody(int rows, int columns, quint64 width, quint64 height)
+{
+    const bool wide = width > 0xFFFF || height > 0xFFFF;
+    QByteArray grid;
+    Put(grid, 0, 1);  // version
+    Put(grid, wide ? 1 : 0, 1);
+    Put(grid, quint64(rows - 1), 1);
+    Put(grid, quint64(columns - 1), 1);
+    Put(grid, width, wide ? 4 : 2);
+    Put(grid, height, wide ? 4 : 2);
+    return grid;
+}
+
+// The file type a still HEIC picture opens with.
+inline QByteArray HeicFileType()
+{
+    QByteArray ftyp("heic");
+    Put(ftyp, 0, 4);
+    ftyp.append("mif1heic");
+    return MakeBox("ftyp", ftyp);
+}
+
+// The 'meta' box's handler (pictures) and primary item boxes.
+inline QByteArray PictureHandlerAndPrimary(quint64 primary)
+{
+    QByteArray hdlr;
+    Put(hdlr, 0, 4);
+    hdlr.append("pict");
+    Put(hdlr, 0, 12);
+    hdlr.append('\0');
+    QByteArray pitm;
+    Put(pitm, primary, 2);
+    return MakeBox("hdlr", hdlr, 0) + MakeBox("pitm", pitm, 0);
+}
+
+// One item's entry in 'iinf'.
+inline QByteArray ItemInfo(quint64 id, const char* type, bool hidden)
+{
+    QByteArray infe;
+    Put(infe, id, 2);
+    Put(infe, 0, 2);  // not protected
+    infe.append(type, 4).append('\0');
+    return MakeBox("infe", infe, 2, hidden ? 1 : 0);
+}
+
+// What a file of one HEVC picture holds of it: its decoder configuration
+// (the 'hvcC' box), the boxes that describe its pixels ('pixi', and 'colr'
+// if it has one) with whether a reader must understand them, and its coded data.
+struct CodedPicture {
+    QByteArray hvcC;
+    QList<std::pair<QByteArray, bool>> described;
+    QByteArray data;
+};
+
+// Encodes `rgb` (RGB888, of even sides) as one HEVC picture in a file of its
+// own in memory, and takes its parts out of it.
+bool EncodeAlone(const QImage& rgb, int quality, CodedPicture& out);
 
 }  // namespace marigal::samples::heif

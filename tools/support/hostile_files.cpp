@@ -417,78 +417,6 @@ bool WritePngRows(const QString& path, int width, int height, const QByteArray& 
 
 // One HEVC picture as libheif codes it: its decoder configuration ('hvcC'),
 // the boxes that describe its pixels ('colr', 'pixi') and its coded data.
-struct CodedTile {
-    QByteArray hvcC;
-    QList<QByteArray> described;
-    QByteArray data;
-};
-
-// Codes `rgb` (RGB888, even sides) alone in a file in memory and takes its
-// parts out of it: that file has one item, so its first extent is the picture.
-bool CodeTile(const QImage& rgb, CodedTile& out)
-{
-    if (!heif_have_encoder_for_format(heif_compression_HEVC)) return false;
-    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
-    heif_encoder* rawEncoder = nullptr;
-    if (heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder).code != heif_error_Ok)
-        return false;
-    std::unique_ptr<heif_encoder, void (*)(heif_encoder*)> encoder(rawEncoder, heif_encoder_release);
-    heif_encoder_set_lossy_quality(encoder.get(), 50);
-    heif_image* raw = nullptr;
-    if (heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &raw).code !=
-        heif_error_Ok)
-        return false;
-    std::unique_ptr<heif_image, void (*)(const heif_image*)> picture(raw, heif_image_release);
-    heif_image_add_plane(raw, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y)
-        std::copy_n(rgb.constScanLine(y), size_t(rgb.width()) * 3, plane + qsizetype(y) * stride);
-    heif_image_handle* handle = nullptr;
-    if (heif_context_encode_image(context.get(), raw, encoder.get(), nullptr, &handle).code != heif_error_Ok) return false;
-    heif_image_handle_release(handle);
-    QByteArray file;
-    heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* userdata) {
-                           static_cast<QByteArray*>(userdata)->append(static_cast<const char*>(data), qsizetype(size));
-                           return heif_error{heif_error_Ok, heif_suberror_Unspecified, "Success"};
-                       }};
-    if (heif_context_write(context.get(), &writer, &file).code != heif_error_Ok) return false;
-
-    for (const Box& top : Boxes(file)) {
-        if (top.type != FourCC("meta") || top.body.size() < 4) continue;
-        for (const Box& box : Boxes(top.body.sliced(4))) {
-            if (box.type == FourCC("iprp")) {
-                for (const Box& inner : Boxes(box.body))
-                    if (inner.type == FourCC("ipco"))
-                        for (const Box& property : Boxes(inner.body)) {
-                            if (property.type == FourCC("hvcC")) out.hvcC = property.whole.toByteArray();
-                            if (property.type == FourCC("colr") || property.type == FourCC("pixi"))
-                                out.described.push_back(property.whole.toByteArray());
-                        }
-            } else if (box.type == FourCC("iloc")) {
-                Reader r(box.body);
-                const auto version = r.Get(1);
-                r.Get(3);
-                const auto sizes = int(r.Get(1)), more = int(r.Get(1));
-                const int indexSize = version == 1 || version == 2 ? more & 15 : 0;
-                if (r.Get(version < 2 ? 2 : 4) < 1) return false;
-                r.Get(version < 2 ? 2 : 4);                  // the item
-                if (version == 1 || version == 2) r.Get(2);  // construction method: the file
-                r.Get(2);                                    // data reference
-                const quint64 base = r.Get(more >> 4);
-                for (quint64 extents = r.Get(2); r.ok && extents > 0; --extents) {
-                    r.Get(indexSize);
-                    const quint64 offset = base + r.Get(sizes >> 4), length = r.Get(sizes & 15);
-                    if (!r.ok || offset + length > quint64(file.size())) return false;
-                    out.data += file.mid(qsizetype(offset), qsizetype(length));
-                }
-            }
-        }
-    }
-    return !out.hvcC.isEmpty() && !out.data.isEmpty();
-}
-
-
 // A cheap, even spread of bits for the grain of a made-up photo.
 quint32 Hash(quint32 x, quint32 y)
 {
@@ -632,18 +560,11 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
         return false;
     QImage plain(tile, tile, QImage::Format_RGB888);
     plain.fill(QColor(236, 214, 196));
-    CodedTile coded;
-    if (!CodeTile(plain, coded)) return false;
+    CodedPicture coded;
+    if (!heif_have_encoder_for_format(heif_compression_HEVC) || !EncodeAlone(plain, 50, coded)) return false;
 
     const qint64 width = qint64(columns) * tile, height = qint64(rows) * tile;
-    const bool wide = width > 0xFFFF || height > 0xFFFF;
-    QByteArray grid;
-    Put(grid, 0, 1);  // version
-    Put(grid, wide ? 1 : 0, 1);
-    Put(grid, quint64(rows - 1), 1);
-    Put(grid, quint64(columns - 1), 1);
-    Put(grid, quint64(width), wide ? 4 : 2);
-    Put(grid, quint64(height), wide ? 4 : 2);
+    const QByteArray grid = GridBody(rows, columns, quint64(width), quint64(height));
 
     // Item 1 is the grid; the tiles follow, one item, or one for each place.
     const int places = rows * columns;
@@ -653,7 +574,7 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
     // Properties: 1 the tile's decoder configuration, 2 its size, 3 the
     // grid's size, then how the pixels are described, shared by all.
     QByteArray ipco = coded.hvcC + Ispe(tile, tile) + Ispe(int(width), int(height));
-    for (const QByteArray& box : coded.described) ipco += box;
+    for (const auto& [box, essential] : coded.described) ipco += box;
     const auto described = [&](QByteArray& to) {
         for (int i = 0; i < coded.described.size(); ++i) Put(to, quint64(4 + i), 1);
     };
@@ -676,21 +597,11 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
     Put(dimg, quint64(places), 2);
     for (int i = 0; i < places; ++i) Put(dimg, tileId(i), 2);
 
-    QByteArray ftyp("heic");
-    Put(ftyp, 0, 4);
-    ftyp.append("mif1heic");
-    ftyp = MakeBox("ftyp", ftyp);
+    const QByteArray ftyp = HeicFileType();
 
     // The 'meta' box with the data starting at `start`: the grid's
     // description, then the tile's coded bytes, which every tile item names.
     const auto meta = [&](quint64 start) {
-        QByteArray hdlr;
-        Put(hdlr, 0, 4);
-        hdlr.append("pict");
-        Put(hdlr, 0, 12);
-        hdlr.append('\0');
-        QByteArray pitm;
-        Put(pitm, 1, 2);
         QByteArray iloc, iinf;
         Put(iloc, 0x44, 1);  // 4-byte offsets and lengths
         Put(iloc, 0, 1);     // no base offset
@@ -702,16 +613,12 @@ bool WriteHeifBomb(const QString& path, HeifBombTiles tiles, int columns, int ro
             Put(iloc, 1, 2);  // one extent
             Put(iloc, offset, 4);
             Put(iloc, quint64(length), 4);
-            QByteArray infe;
-            Put(infe, id, 2);
-            Put(infe, 0, 2);  // not protected
-            infe.append(type, 4).append('\0');
-            iinf += MakeBox("infe", infe, 2, hidden ? 1 : 0);
+            iinf += ItemInfo(id, type, hidden);
         };
         item(1, "grid", start, grid.size(), false);
         for (int i = 0; i < tileItems; ++i) item(tileId(i), "hvc1", start + quint64(grid.size()), coded.data.size(), true);
         return MakeBox("meta",
-                       MakeBox("hdlr", hdlr, 0) + MakeBox("pitm", pitm, 0) + MakeBox("iloc", iloc, 0) +
+                       PictureHandlerAndPrimary(1) + MakeBox("iloc", iloc, 0) +
                            MakeBox("iinf", iinf, 0) + MakeBox("iref", MakeBox("dimg", dimg), 0) +
                            MakeBox("iprp", MakeBox("ipco", ipco) + MakeBox("ipma", ipma, 0)),
                        0);

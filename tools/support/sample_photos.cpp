@@ -119,15 +119,6 @@ namespace {
 
 using namespace heif;
 
-// What a file of one HEVC picture holds of it: its decoder configuration
-// (the 'hvcC' box), the boxes that describe its pixels ('pixi', and 'colr'
-// if it has one) with whether a reader must understand them, and its coded data.
-struct CodedPicture {
-    QByteArray hvcC;
-    QList<std::pair<QByteArray, bool>> described;
-    QByteArray data;
-};
-
 // Takes the primary picture's parts out of a file libheif wrote.
 bool TakePicture(const QByteArray& file, CodedPicture& out)
 {
@@ -196,9 +187,9 @@ bool TakePicture(const QByteArray& file, CodedPicture& out)
     return r.ok && !out.data.isEmpty();
 }
 
-// Encodes `rgb` (RGB888, of even sides) as one HEVC picture in a file of its
-// own in memory, and takes its parts out of it.
-bool EncodeAlone(const QImage& rgb, int quality, CodedPicture& out)
+}  // namespace
+
+bool heif::EncodeAlone(const QImage& rgb, int quality, CodedPicture& out)
 {
     std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
     heif_encoder* rawEncoder = nullptr;
@@ -220,6 +211,8 @@ bool EncodeAlone(const QImage& rgb, int quality, CodedPicture& out)
     if (heif_context_write(context.get(), &writer, &file).code != heif_error_Ok) return false;
     return TakePicture(file, out);
 }
+
+namespace {
 
 // The `tile`-pixel square of `rgb` at (x0, y0); where it runs past the right
 // or bottom edge, the edge's pixels are repeated, which the encoder spends
@@ -269,15 +262,7 @@ bool WriteHeifGrid(const QImage& image, const QString& path, int tile, int quali
     };
 
     QList<Item> items;
-    const bool wide = width > 0xFFFF || height > 0xFFFF;
-    QByteArray grid;
-    Put(grid, 0, 1);  // version
-    Put(grid, wide ? 1 : 0, 1);
-    Put(grid, quint64(rows - 1), 1);
-    Put(grid, quint64(columns - 1), 1);
-    Put(grid, quint64(width), wide ? 4 : 2);
-    Put(grid, quint64(height), wide ? 4 : 2);
-    items.push_back({1, "grid", false, {}, grid});
+    items.push_back({1, "grid", false, {}, GridBody(rows, columns, quint64(width), quint64(height))});
 
     QList<std::pair<int, bool>> described;
     const int tileSize = property(Ispe(tile, tile));
@@ -313,20 +298,10 @@ bool WriteHeifGrid(const QImage& image, const QString& path, int tile, int quali
         items.push_back(std::move(item));
     }
 
-    QByteArray ftyp("heic");
-    Put(ftyp, 0, 4);
-    ftyp.append("mif1heic");
-    ftyp = MakeBox("ftyp", ftyp);
+    const QByteArray ftyp = HeicFileType();
 
     // The 'meta' box with the items' data starting at `start` in the file.
     const auto meta = [&](quint64 start) {
-        QByteArray hdlr;
-        Put(hdlr, 0, 4);
-        hdlr.append("pict");
-        Put(hdlr, 0, 12);
-        hdlr.append('\0');
-        QByteArray pitm;
-        Put(pitm, 1, 2);
         QByteArray iloc;
         Put(iloc, 0x44, 1);  // 4-byte offsets and lengths
         Put(iloc, 0, 1);     // no base offset
@@ -340,11 +315,7 @@ bool WriteHeifGrid(const QImage& image, const QString& path, int tile, int quali
             Put(iloc, start, 4);
             Put(iloc, quint64(item.data.size()), 4);
             start += quint64(item.data.size());
-            QByteArray infe;
-            Put(infe, item.id, 2);
-            Put(infe, 0, 2);  // not protected
-            infe.append(item.type, 4).append('\0');
-            iinf += MakeBox("infe", infe, 2, item.hidden ? 1 : 0);
+            iinf += ItemInfo(item.id, item.type, item.hidden);
         }
         // The grid's tiles row by row, and the thumbnail's picture.
         QByteArray dimg;
@@ -370,7 +341,7 @@ bool WriteHeifGrid(const QImage& image, const QString& path, int tile, int quali
         }
         const QByteArray iprp = MakeBox("iprp", MakeBox("ipco", properties.join()) + MakeBox("ipma", ipma, 0, wideIndex));
         return MakeBox("meta",
-                       MakeBox("hdlr", hdlr, 0) + MakeBox("pitm", pitm, 0) + MakeBox("iloc", iloc, 0) +
+                       PictureHandlerAndPrimary(1) + MakeBox("iloc", iloc, 0) +
                            MakeBox("iinf", iinf, 0) + MakeBox("iref", iref, 0) + iprp,
                        0);
     };
