@@ -468,7 +468,10 @@ void Form2::setVisible(bool visible)
 
 bool Form2::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate) Form_Activate();
+    // Without a window manager the focus can come back to the window just
+    // after "< Back" hid it: a hidden window is not the active one, and its
+    // preparation waits for the next card.
+    if (event->type() == QEvent::WindowActivate && isVisible()) Form_Activate();
     return QWidget::event(event);
 }
 
