@@ -1,5 +1,7 @@
 #include "common/modal.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace marigal {
@@ -22,6 +24,28 @@ QStringList DialogNameFilters(const QString& barFilter)
         filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters;
+}
+
+int ChosenFilterEntry(const QStringList& filters, const QString& reported, const QString& chosenFile)
+{
+    if (const qsizetype exact = filters.indexOf(reported); exact >= 0) return int(exact) + 1;
+    // "PDF Files (*.pdf) (*.pdf *.PDF)" is shown, and reported by some
+    // dialogs, as "PDF Files (*.pdf)".
+    static const QRegularExpression patterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        QString shown = filters[i];
+        shown.remove(patterns);
+        if (!reported.isEmpty() && shown == reported.trimmed()) return int(i) + 1;
+    }
+    const QString name = QFileInfo(chosenFile).fileName();
+    for (qsizetype i = 0; i < filters.size() && !name.isEmpty(); ++i) {
+        const QRegularExpressionMatch list = patterns.match(filters[i]);
+        QString inside = list.captured(0).trimmed();
+        inside = inside.mid(1, inside.size() - 2);
+        for (const QString& pattern : inside.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(name).hasMatch()) return int(i) + 1;
+    }
+    return 1;
 }
 
 }  // namespace marigal

@@ -42,4 +42,10 @@ struct CommonDialog {
 // case, since a camera names its files "IMG_0001.JPG".
 QStringList DialogNameFilters(const QString& barFilter);
 
+// Which of `filters` (from 1) the user chose, from what the dialog reports:
+// its full text, the text it showed with the patterns hidden, or, when a
+// dialog reports neither, the entry whose patterns the chosen file matches.
+// 1 when nothing tells.
+int ChosenFilterEntry(const QStringList& filters, const QString& reported, const QString& chosenFile);
+
 }  // namespace marigal

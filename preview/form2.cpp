@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -351,6 +352,7 @@ void Form2::PushButton6_Click()
     auto step = [&](int line, const std::function<void()>& body) { failed |= !s(line, body); };
     const QString title = ApplicationTitle(config::kProductTitle);
     QString name;
+    bool copied = false;
     MsgResult answer = MsgResult::Ok;  // none yet
     step(106, [&] { CommonDialog1.FileName = QString(); });
     step(108, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
@@ -377,10 +379,14 @@ void Form2::PushButton6_Click()
         } else {
             step(126, [&] { answer = MsgResult::Yes; });
         }
-        if (answer == MsgResult::Yes && !failed) step(130, [&] { CopyFileReplacing(source, name); });
+        if (answer == MsgResult::Yes && !failed) step(130, [&] {
+                CopyFileReplacing(source, name);
+                copied = true;
+            });
     }
-    if (!failed)
-        step(132, [&] { svc_.modal->message(QStringLiteral("Done."), title, MsgButtons::Ok, MsgIcon::None); });
+    // Where the card went, below the word that it is done.
+    const QString done = copied ? QStringLiteral("Done.\n") + QDir::toNativeSeparators(name) : QStringLiteral("Done.");
+    if (!failed) step(132, [&] { svc_.modal->message(done, title, MsgButtons::Ok, MsgIcon::None); });
 }
 
 void Form2::PrintCard()

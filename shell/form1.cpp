@@ -31,7 +31,8 @@ namespace marigal {
 namespace {
 const QString kForm = QStringLiteral("Form1");
 constexpr int kMessageMaxLength = 1000000;
-const QString kPhotoTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
+// The dialog takes one file: its title says so.
+const QString kPhotoTitle = QStringLiteral("Choose a photo");
 // The first entry as it always was, and chosen; the second lists every kind
 // of picture the program reads, HEIC and WebP among them.
 const QString kPhotoFilter = QStringLiteral("Supported Pictures (*.jpg;*.bmp;*.jpeg)|*.jpg;*.bmp;*.jpeg|") +

@@ -53,8 +53,9 @@ QString QtModal::fileDialog(bool save, const QString& fileName, const QString& t
     const bool accepted = dialog.exec() == QDialog::Accepted;
     QApplication::restoreOverrideCursor();
     if (!accepted || dialog.selectedFiles().isEmpty()) return {};
-    if (filterIndex) *filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (filterIndex) *filterIndex = ChosenFilterEntry(filters, dialog.selectedNameFilter(), chosen);
+    return chosen;
 }
 
 QString QtModal::openFile(const QString& fileName, const QString& title, const QString& filter)

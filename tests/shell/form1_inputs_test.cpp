@@ -24,7 +24,7 @@ TEST_F(Form1Test, BrowseCancelledChangesNothing)
     ASSERT_EQ(modal.dialogs.size(), 1u);
     EXPECT_FALSE(modal.dialogs[0].save);
     EXPECT_EQ(modal.dialogs[0].fileName, "");
-    EXPECT_EQ(modal.dialogs[0].title, "Add File(s) - Hold Ctrl or Shift to select multiple files");
+    EXPECT_EQ(modal.dialogs[0].title, "Choose a photo");
     // The first entry as it always was, and chosen; the second one names every kind read.
     const QStringList entries = DialogNameFilters(modal.dialogs[0].filter);
     ASSERT_EQ(entries.size(), 2);
