@@ -117,6 +117,7 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(Px(9840), Px(9390));
     setFont(ControlFont());
+    ApplyWindowPalette(*this);
     buildControls();
 
     const double twipsPerPixel = 1440.0 / ScreenDpi();

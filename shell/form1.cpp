@@ -55,6 +55,7 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), svc_(st
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(Px(8040), Px(4395));
     setFont(ControlFont());
+    ApplyWindowPalette(*this);
     SetBackColor(*this, Qt::white);
     buildControls();
     TracePaintAfterShow(*this, kForm);

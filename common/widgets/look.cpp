@@ -62,9 +62,38 @@ QIcon AppIcon()
     return icon;
 }
 
+QPalette WindowPalette()
+{
+    const QPalette desktop = QApplication::palette();
+    if (desktop.color(QPalette::Window).lightness() >= 128 &&
+        desktop.color(QPalette::WindowText).lightness() < desktop.color(QPalette::Window).lightness())
+        return desktop;
+    // Qt's own light colours.
+    QPalette light(QColor(0, 0, 0), QColor(0xef, 0xef, 0xef), QColor(Qt::white), QColor(0x9f, 0x9f, 0x9f),
+                   QColor(0xb8, 0xb8, 0xb8), QColor(0, 0, 0), QColor(Qt::white), QColor(Qt::white),
+                   QColor(0xef, 0xef, 0xef));
+    light.setColor(QPalette::ButtonText, Qt::black);
+    light.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+    light.setColor(QPalette::HighlightedText, Qt::white);
+    light.setColor(QPalette::AlternateBase, QColor(0xf7, 0xf7, 0xf7));
+    light.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xdc));
+    light.setColor(QPalette::ToolTipText, Qt::black);
+    light.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x6e));
+    light.setColor(QPalette::Link, QColor(0, 0, 0xff));
+    light.setColor(QPalette::LinkVisited, QColor(0xff, 0, 0xff));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        light.setColor(QPalette::Disabled, role, QColor(0x78, 0x78, 0x78));
+    return light;
+}
+
+void ApplyWindowPalette(QWidget& window)
+{
+    window.setPalette(WindowPalette());
+}
+
 QColor ButtonFaceColor()
 {
-    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+    return WindowPalette().color(QPalette::Active, QPalette::Button);
 }
 
 void SetBackColor(QWidget& control, const QColor& color)
@@ -127,7 +156,7 @@ QPushButton* NewPushButton(QWidget* parent, const QString& objectName, const QSt
     b->setFont(f);
     QPalette p = b->palette();
     p.setColor(QPalette::Button, Qt::white);
-    p.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::ButtonText));
+    p.setColor(QPalette::ButtonText, WindowPalette().color(QPalette::ButtonText));
     b->setPalette(p);
     return b;
 }

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QPalette>
 #include <QString>
 
 class QEvent;
@@ -13,7 +14,14 @@ class QPushButton;
 
 namespace marigal {
 
-// The system's button face colour.
+// The windows' palette: the desktop's own when it is light; under a dark
+// theme a light one of their own, whole, since the windows paint their
+// surfaces white and a theme's light text would vanish on them.
+QPalette WindowPalette();
+// Gives a window that palette; its controls inherit it.
+void ApplyWindowPalette(QWidget& window);
+
+// The system's button face colour (of the windows' palette).
 QColor ButtonFaceColor();
 
 // The application icon, in every size the program carries.

@@ -5,8 +5,10 @@
 #include "common/errors.h"
 #include "common/steps.h"
 #include "common/widgets/look.h"
+#include "preview/form2.h"
 #include "tests/shell/form1_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +18,8 @@
 #include <QTest>
 
 #include <sys/stat.h>
+
+#include <cmath>
 
 using namespace marigal;
 using marigal::test::Form1Test;
@@ -283,4 +287,84 @@ TEST_F(Form1Test, ClosingTheWindowEndsTheApplication)
     f.show();
     f.close();
     EXPECT_EQ(ended, 1);
+}
+
+namespace {
+double Luminance(QRgb c)
+{
+    const auto lin = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c));
+}
+
+// The contrast of a caption as drawn: between the darkest and the lightest
+// pixel of its control in the window's picture.
+double DrawnContrast(const QImage& window, const QRect& where)
+{
+    double lo = 1, hi = 0;
+    for (int y = where.top(); y <= where.bottom(); ++y)
+        for (int x = where.left(); x <= where.right(); ++x) {
+            const double l = Luminance(window.pixel(x, y));
+            lo = std::min(lo, l);
+            hi = std::max(hi, l);
+        }
+    return (hi + 0.05) / (lo + 0.05);
+}
+
+void ExpectReadableCaptions(QWidget& window)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QImage drawn = window.grab().toImage();
+    const double scale = drawn.devicePixelRatio();
+    int captions = 0;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        QString caption;
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) caption = b->text();
+        else if (auto* l = qobject_cast<QLabel*>(w)) caption = l->text();
+        else if (auto* e = qobject_cast<QLineEdit*>(w)) caption = e->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w)) caption = g->title();
+        if (caption.trimmed().isEmpty() || !w->isVisibleTo(&window)) continue;
+        QRect r(w->mapTo(&window, QPoint(0, 0)), w->size());
+        if (qobject_cast<QGroupBox*>(w)) r.setHeight(w->fontMetrics().height());  // its title, above its controls
+        r = QRect((r.topLeft() * scale), (r.size() * scale)).intersected(drawn.rect());
+        EXPECT_GE(DrawnContrast(drawn, r), 4.5) << w->objectName().toStdString() << ": " << caption.toStdString();
+        ++captions;
+    }
+    EXPECT_GE(captions, 4);
+}
+}  // namespace
+
+// Under a dark desktop theme both windows keep one palette: their captions
+// are drawn dark on light, none light on their white surfaces.
+TEST_F(Form1Test, CaptionsStayReadableUnderADarkTheme)
+{
+    const QPalette desktop = QApplication::palette();
+    QPalette dark(QColor(Qt::white), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    struct Restore {
+        QPalette p;
+        ~Restore() { QApplication::setPalette(p); }
+    } restore{desktop};
+
+    Form1& f = load();
+    f.Text1->setText(QStringLiteral("Happy birthday"));
+    ExpectReadableCaptions(f);
+
+    Form2Services svc;
+    svc.modal = &modal;
+    svc.appFolder = appFolder;
+    svc.showMainWindow = [] {};
+    svc.endApplication = [] {};
+    Form2 preview(svc);
+    preview.Form_Load();
+    QImage card(700, 500, QImage::Format_RGB32);
+    card.fill(Qt::white);
+    preview.SetPicture(card);
+    ExpectReadableCaptions(preview);
+    EXPECT_EQ(modal.errorBoxes(), std::vector<QString>{});
 }
