@@ -19,6 +19,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -29,7 +30,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace marigal {
@@ -191,6 +194,22 @@ void Form2::buildControls()
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     for (const QKeySequence& keys : {QKeySequence(QKeySequence::Print), QKeySequence(Qt::Key_Print)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { PrintCard(); });
+    // The keys of a viewer: zoom in quarter steps and back to the card's own
+    // size, save, print; each runs the handler its button or menu runs.
+    const auto onKeys = [this](const QKeySequence& keys, void (Form2::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
+        onKeys(keys, &Form2::PushButton1_Click);
+    onKeys(QKeySequence::ZoomOut, &Form2::PushButton2_Click);
+    onKeys(QKeySequence(Qt::CTRL | Qt::Key_0), &Form2::ZoomToNaturalSize);
+    onKeys(QKeySequence::Save, &Form2::PushButton6_Click);
+    // The bars take the focus in their turn, so the keys pan too.
+    for (QScrollBar* bar : {VScroll1, HScroll1}) {
+        bar->setFocusPolicy(Qt::StrongFocus);
+        bar->installEventFilter(this);
+    }
+    viewArea_->installEventFilter(this);
     const QString prints = QStringLiteral("Ctrl+P prints the card.");
     PushButton6->setToolTip(QStringLiteral("Saves the card as a Word document or a PDF. ") + prints);
     Picture1->setToolTip(prints);
@@ -297,6 +316,57 @@ void Form2::PushButton2_Click()
     SyncFromZoom();
 }
 
+void Form2::ZoomToNaturalSize()
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("ZoomToNaturalSize"));
+    s(100, [&] { zoom_->SetZoom(1.0f); });
+    SyncFromZoom();
+}
+
+bool Form2::PanByKey(int key)
+{
+    const bool across = key == Qt::Key_Left || key == Qt::Key_Right;
+    QScrollBar* bar = across ? HScroll1 : VScroll1;
+    const float page = across ? zoom_->viewport().innerWidth : zoom_->viewport().innerHeight;
+    float twips = 0;
+    switch (key) {
+    case Qt::Key_Left: case Qt::Key_Up: twips = -kArrowPanTwips; break;
+    case Qt::Key_Right: case Qt::Key_Down: twips = kArrowPanTwips; break;
+    case Qt::Key_PageUp: twips = -page; break;
+    case Qt::Key_PageDown: twips = page; break;
+    default: return false;
+    }
+    const int step = across ? zoom_->mHStep : zoom_->mVStep;
+    if (!bar->isEnabled() || step <= 0) return true;  // the whole card shows already
+    const int units = int(std::lround(twips / float(step)));
+    const int moved = units != 0 ? units : (twips < 0 ? -1 : 1);
+    // Through the bar, so its change handler pans the card.
+    bar->setValue(std::clamp(bar->value() + moved, bar->minimum(), bar->maximum()));
+    return true;
+}
+
+bool Form2::WheelOnCard(QWheelEvent* wheel)
+{
+    wheelTurn_ += wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+    const bool zooms = wheel->modifiers() & Qt::ControlModifier;
+    const bool across = !zooms && (wheel->modifiers() & Qt::ShiftModifier || wheel->angleDelta().y() == 0);
+    // A notch is 120; a touchpad sends it in smaller parts.
+    while (std::abs(wheelTurn_) >= 120) {
+        const bool forward = wheelTurn_ > 0;
+        wheelTurn_ -= forward ? 120 : -120;
+        if (zooms) forward ? PushButton1_Click() : PushButton2_Click();
+        else for (int i = 0; i < 3; ++i)
+            PanByKey(across ? (forward ? Qt::Key_Left : Qt::Key_Right) : (forward ? Qt::Key_Up : Qt::Key_Down));
+    }
+    return true;
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier && PanByKey(event->key())) return;
+    QWidget::keyPressEvent(event);
+}
+
 void Form2::PushButton8_Click()
 {
     Steps s(*svc_.modal, kForm, QStringLiteral("PushButton8_Click"));
@@ -329,21 +399,41 @@ void Form2::PhotoFit_Click(bool whole)
 
 void Form2::ShowCardMenu(const QPoint& globalPos)
 {
-    if (!svc_.remakeCard) return;
     QMenu menu(this);
-    const bool photo = svc_.cardHasPhoto && svc_.cardHasPhoto();
+    const auto entry = [&menu](const QString& text, const QKeySequence& keys) {
+        QAction* a = menu.addAction(text);
+        a->setShortcut(keys);
+        a->setShortcutVisibleInContextMenu(true);
+        return a;
+    };
+    QAction* print = entry(QStringLiteral("Print\u2026"), QKeySequence::Print);
+    QAction* save = entry(QStringLiteral("Save\u2026"), QKeySequence::Save);
+    menu.addSeparator();
+    QAction* zoomIn = entry(QStringLiteral("Zoom in"), QKeySequence::ZoomIn);
+    QAction* zoomOut = entry(QStringLiteral("Zoom out"), QKeySequence::ZoomOut);
+    QAction* showWhole = nullptr;
+    QAction* fill = nullptr;
     const bool whole = svc_.wholePhoto && svc_.wholePhoto();
-    QAction* showWhole = menu.addAction(QStringLiteral("Show the whole photo"));
-    QAction* fill = menu.addAction(QStringLiteral("Fill the frame"));
-    for (QAction* a : {showWhole, fill}) {
-        a->setCheckable(true);
-        a->setEnabled(photo);
+    if (svc_.remakeCard) {
+        menu.addSeparator();
+        const bool photo = svc_.cardHasPhoto && svc_.cardHasPhoto();
+        showWhole = menu.addAction(QStringLiteral("Show the whole photo"));
+        fill = menu.addAction(QStringLiteral("Fill the frame"));
+        for (QAction* a : {showWhole, fill}) {
+            a->setCheckable(true);
+            a->setEnabled(photo);
+        }
+        showWhole->setChecked(whole);
+        fill->setChecked(!whole);
     }
-    showWhole->setChecked(whole);
-    fill->setChecked(!whole);
     QAction* chosen = menu.exec(globalPos);
-    if (chosen == showWhole && !whole) PhotoFit_Click(true);
-    if (chosen == fill && whole) PhotoFit_Click(false);
+    if (!chosen) return;
+    if (chosen == print) PrintCard();
+    else if (chosen == save) PushButton6_Click();
+    else if (chosen == zoomIn) PushButton1_Click();
+    else if (chosen == zoomOut) PushButton2_Click();
+    else if (chosen == showWhole && !whole) PhotoFit_Click(true);
+    else if (chosen == fill && whole) PhotoFit_Click(false);
 }
 
 void Form2::PushButton6_Click()
@@ -491,6 +581,12 @@ void Form2::showEvent(QShowEvent* event)
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Wheel && (watched == Picture1 || watched == viewArea_))
+        return WheelOnCard(static_cast<QWheelEvent*>(event));
+    if (event->type() == QEvent::KeyPress && (watched == HScroll1 || watched == VScroll1)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && PanByKey(key->key())) return true;
+    }
     if (watched == Picture1) {
         switch (event->type()) {
         case QEvent::ContextMenu:

@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QWheelEvent;
 
 namespace marigal {
 
@@ -70,6 +71,8 @@ public:
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton8_Click();
+    // Ctrl+0: the card at its own size again (zoom 1.0).
+    void ZoomToNaturalSize();
     // Ctrl+P and the Print key: the system's print dialog, then the card's
     // PDF to the chosen printer.
     void PrintCard();
@@ -111,6 +114,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // The arrows and Page Up / Page Down pan the card.
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -121,6 +126,12 @@ private:
     void SyncFromZoom();
     void ScrollBarMoved(QScrollBar* bar, int value);
     float ToTwips(qreal pixels) const;
+    // Moves the card by a key's amount through its scroll bar; false for a
+    // key that does not pan.
+    bool PanByKey(int key);
+    // Ctrl+wheel zooms a quarter step a notch; the wheel alone pans.
+    bool WheelOnCard(QWheelEvent* wheel);
+    static constexpr float kArrowPanTwips = 600;  // 40 pixels at 96 dpi
 
     Form2Services svc_;
     MousePointer pointer_ = MousePointer::Default;
@@ -135,6 +146,7 @@ private:
     bool activating_ = false;
     bool syncing_ = false;
     bool centred_ = false;
+    int wheelTurn_ = 0;  // the part of a wheel notch not yet acted on
 };
 
 }  // namespace marigal

@@ -121,6 +121,8 @@ void Form1::buildControls()
     for (int i = 0; i < 6; ++i)
         connect(Option1[i], &QRadioButton::toggled, this, [this, i] { Option1_Click(i); });
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    // Return in the message makes the card, as the button under it does.
+    connect(Text1, &QLineEdit::returnPressed, PushButton6, &QPushButton::click);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });

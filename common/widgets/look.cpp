@@ -154,6 +154,8 @@ QPushButton* NewPushButton(QWidget* parent, const QString& objectName, const QSt
     f.setPointSizeF(11.25);
     f.setBold(true);
     b->setFont(f);
+    // Return presses the focused button, as Space does.
+    b->setAutoDefault(true);
     QPalette p = b->palette();
     p.setColor(QPalette::Button, Qt::white);
     p.setColor(QPalette::ButtonText, WindowPalette().color(QPalette::ButtonText));

@@ -15,11 +15,16 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -340,4 +345,75 @@ TEST_F(Form2Test, ControlsFollowZoomBarsAndDrag)
     EXPECT_EQ(f.HScroll1->value(), 0);
     EXPECT_EQ(f.HScroll1->maximum(), z.HScroll1.Max());
     EXPECT_TRUE(modal.messages.empty());
+}
+
+// What a keyboard user and the card's menu reach: zoom in quarter steps and
+// back, pan through the bars, the focused button on Return, save and print.
+TEST_F(Form2Test, KeysAndTheCardMenuZoomPanAndSave)
+{
+    Form2& f = handOver(Picture(800, 700, 96));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.activateWindow();
+    ZoomPan& z = f.zoom();
+    const auto ctrl = [&f](Qt::Key key) { QTest::keyClick(&f, key, Qt::ControlModifier); };
+    ctrl(Qt::Key_Plus);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.25f);
+    ctrl(Qt::Key_Equal);  // the key the plus is on
+    EXPECT_FLOAT_EQ(z.mZoom, 1.5f);
+    ctrl(Qt::Key_Minus);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.25f);
+    ctrl(Qt::Key_0);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.0f);
+    ctrl(Qt::Key_0);
+    const auto wheel = [&f](int delta) {
+        const QPointF at(20, 20);
+        QWheelEvent turn(at, f.Picture1->mapToGlobal(at), {}, QPoint(0, delta), Qt::NoButton, Qt::ControlModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(f.Picture1, &turn);
+    };
+    wheel(60);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.0f);  // half a notch
+    wheel(60);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.25f);
+    wheel(-120);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.0f);
+
+    // The bars are in the Tab order; their keys pan the card through them.
+    f.PushButton6->setFocus();
+    for (int i = 0; i < 6 && QApplication::focusWidget() != f.VScroll1; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), f.VScroll1);
+    QTest::keyClick(f.VScroll1, Qt::Key_Down);
+    EXPECT_EQ(z.VScroll1.Value(), 60);  // 600 twips in units of 10
+    EXPECT_EQ(f.Picture1->y(), Px(-600));
+    QTest::keyClick(f.VScroll1, Qt::Key_PageDown);
+    EXPECT_EQ(z.VScroll1.Value(), z.VScroll1.Max());
+
+    // Return on the focused button does what a click does.
+    f.PushButton1->setFocus();
+    QTest::keyClick(f.PushButton1, Qt::Key_Return);
+    EXPECT_FLOAT_EQ(z.mZoom, 1.25f);
+
+    ctrl(Qt::Key_S);
+    ASSERT_EQ(modal.dialogs.size(), 1u);
+    EXPECT_EQ(modal.dialogs[0].title, "Save File");
+
+    // The card's menu offers printing, saving and the zoom.
+    QStringList offered;
+    QTimer poll;  // the menu opens when the click's event comes through
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || !menu->isVisible()) return;
+        poll.stop();
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) offered << a->text();
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(4)).center());
+    });
+    poll.start();
+    // The right button's menu event, as the window system sends it.
+    QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(20, 20), f.Picture1->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(f.Picture1, &right);
+    EXPECT_EQ(offered, (QStringList{"Print\u2026", "Save\u2026", "Zoom in", "Zoom out"}));
+    EXPECT_FLOAT_EQ(z.mZoom, 1.0f);
+    EXPECT_EQ(modal.errorBoxes(), std::vector<QString>{});
 }

@@ -79,7 +79,7 @@ TEST_F(RunFromForm1, FirstDesignWithoutAPhotoStaysInTheMainWindow)
 {
     Form1& f = load();
     f.ShowCentred();
-    f.PushButton6_Click();
+    QTest::keyClick(f.Text1, Qt::Key_Return);  // Return in the message starts it too
     ASSERT_FALSE(modal.messages.empty());
     EXPECT_EQ(modal.messages.back().text, "No file.");
     EXPECT_FALSE(f.PreviewLoaded());
@@ -113,7 +113,7 @@ TEST_F(RunFromForm1, InputDuringARunIsDiscardedAndTheFocusStaysOnTheStartButton)
                                                                 Qt::NoModifier));
         QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
     };
-    QTest::keyClick(f.PushButton6, Qt::Key_Space);  // the user's first press starts the run
+    QTest::keyClick(f.PushButton6, Qt::Key_Return);  // the user's first press starts the run
     QCoreApplication::processEvents();
     ASSERT_EQ(posted, 1);  // one run only
     int noFile = 0;
