@@ -118,6 +118,7 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
     setFixedSize(Px(9840), Px(9390));
     setFont(ControlFont());
     buildControls();
+    setAccessibleNames();
 
     const double twipsPerPixel = 1440.0 / ScreenDpi();
     const float border = float(Picture2->frameWidth() * twipsPerPixel);
