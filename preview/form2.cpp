@@ -122,6 +122,7 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
     setFont(ControlFont());
     ApplyWindowPalette(*this);
     buildControls();
+    setAccessibleNames();
 
     const double twipsPerPixel = 1440.0 / ScreenDpi();
     const float border = float(Picture2->frameWidth() * twipsPerPixel);

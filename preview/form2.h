@@ -50,6 +50,9 @@ public:
     // The hand-over: the card's picture goes into the image box at its
     // natural size (pixels / the resolution it records x 1440 twips).
     void SetPicture(const QImage& picture);
+    // With the hand-over: the card picture's description for assistive
+    // technology, from the card's design and message; no design, no card.
+    void DescribeCard(const QString& design, const QString& message);
     // The natural size in twips of a picture, from the resolution it records
     // (96 dots per inch when it records none).
     static QSizeF NaturalTwips(const QImage& picture);
@@ -122,6 +125,8 @@ private:
     class Surface;
 
     void buildControls();
+    // What assistive technology reads for each control (form2_names.cpp).
+    void setAccessibleNames();
     // Puts the controls where the zoom state says they are.
     void SyncFromZoom();
     void ScrollBarMoved(QScrollBar* bar, int value);

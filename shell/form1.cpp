@@ -58,6 +58,7 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), svc_(st
     ApplyWindowPalette(*this);
     SetBackColor(*this, Qt::white);
     buildControls();
+    setAccessibleNames();
     TracePaintAfterShow(*this, kForm);
 }
 
@@ -291,7 +292,14 @@ namespace {
 class PreviewPort : public RunPreview {
 public:
     explicit PreviewPort(Form1& main) : main_(main) {}
-    void SetPicture(const QImage& picture) override { main_.Preview().SetPicture(picture); }
+    void SetPicture(const QImage& picture) override
+    {
+        Form2& preview = main_.Preview();
+        preview.SetPicture(picture);
+        // A reader says which card the picture is: the run made it from these.
+        if (picture.isNull()) preview.DescribeCard(QString(), QString());
+        else preview.DescribeCard(DesignCaption(main_.DesignIndex()).trimmed(), main_.Message());
+    }
     void SetWordFile(const QString& path) override { main_.Preview().mWordFile = path; }
     void Show() override { main_.Preview().show(); }
 

@@ -120,6 +120,8 @@ protected:
 
 private:
     void buildControls();
+    // What assistive technology reads for each control (form1_names.cpp).
+    void setAccessibleNames();
     void showPicture(const QString& path);
 
     Form1Services svc_;

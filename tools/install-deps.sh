@@ -16,6 +16,7 @@ need=(cmake g++ make pkg-config
       fonts-liberation
       dpkg-dev lintian desktop-file-utils appstream
       xvfb xdotool
+      dbus-daemon at-spi2-core
       procps binutils poppler-utils
       libcups2-dev cups cups-client cups-filters)
 # Only the Windows backend's test runs Wine, and only console programs: its
