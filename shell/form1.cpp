@@ -12,17 +12,24 @@
 #include "common/timing.h"
 #include "common/widgets/paint_trace.h"
 #include "preview/form2.h"
+#include "shell/photo_input.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QUrl>
 
 #include <utility>
 
@@ -122,6 +129,11 @@ void Form1::buildControls()
     for (int i = 0; i < 6; ++i)
         connect(Option1[i], &QRadioButton::toggled, this, [this, i] { Option1_Click(i); });
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    // A photo may be dropped anywhere on the window, or pasted with the
+    // focus anywhere but in the message.
+    setAcceptDrops(true);
+    Text1->installEventFilter(this);
+    connect(new QShortcut(QKeySequence::Paste, this), &QShortcut::activated, this, [this] { PastePhoto(); });
     // Return in the message makes the card, as the button under it does.
     connect(Text1, &QLineEdit::returnPressed, PushButton6, &QPushButton::click);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
@@ -234,6 +246,15 @@ void Form1::Text1_Change()
 
 void Form1::txtSubjectPic_Change()
 {
+    // A link to a file, pasted or dropped as text, stands for its path.
+    if (const QString text = txtSubjectPic->text(); text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        QMimeData link;
+        link.setText(text);
+        if (const QString path = LocalPhotoPath(link); !path.isEmpty()) {
+            txtSubjectPic->setText(path);  // runs this handler again, with the path
+            return;
+        }
+    }
     svc_.settings->SaveSetting(QStringLiteral("txtSubjectPic"), txtSubjectPic->text());
 }
 
@@ -270,6 +291,58 @@ void Form1::PushButton1_Click()
     if (cancelled) return;
     s(110, [&] { txtSubjectPic->setText(CommonDialog1.FileName); });
     s(112, [&] { showPicture(CommonDialog1.FileName); });
+}
+
+void Form1::takePhoto(Steps& s, const QString& path)
+{
+    s(102, [&] { txtSubjectPic->setText(path); });
+    s(104, [&] { showPicture(path); });
+}
+
+bool Form1::GivesPhoto(const QMimeData& data)
+{
+    return !LocalPhotoPath(data).isEmpty() || data.hasImage();
+}
+
+void Form1::Form_OLEDragDrop(const QMimeData& data)
+{
+    Steps s(*svc_.modal, kForm, QStringLiteral("Form_OLEDragDrop"));
+    QString path;
+    s(100, [&] {
+        path = LocalPhotoPath(data);
+        if (path.isEmpty()) path = KeepPastedPicture(qvariant_cast<QImage>(data.imageData()), PastedPhotoFolder());
+    });
+    if (!path.isEmpty()) takePhoto(s, path);
+}
+
+bool Form1::PastePhoto()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !GivesPhoto(*data)) return false;
+    Steps s(*svc_.modal, kForm, QStringLiteral("PastePhoto"));
+    QString path;
+    s(100, [&] {
+        path = LocalPhotoPath(*data);
+        if (path.isEmpty()) path = KeepPastedPicture(qvariant_cast<QImage>(data->imageData()), PastedPhotoFolder());
+    });
+    if (!path.isEmpty()) takePhoto(s, path);
+    return true;
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (GivesPhoto(*event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (GivesPhoto(*event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    Form_OLEDragDrop(*event->mimeData());
 }
 
 void Form1::PushButton2_Click()
@@ -401,7 +474,32 @@ void Form1::showPicture(const QString& path)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == txtSubjectPic && event->type() == QEvent::FocusIn) {
+    const bool field = watched == txtSubjectPic || watched == Text1;
+    if (field && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+        // A photo dragged over a field goes to the photo, not into the text.
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        const bool photo = watched == txtSubjectPic ? GivesPhoto(*drag->mimeData())
+                                                     : drag->mimeData()->hasUrls() || drag->mimeData()->hasImage();
+        if (photo) {
+            if (GivesPhoto(*drag->mimeData())) drag->acceptProposedAction();
+            else drag->ignore();
+            return true;
+        }
+    } else if (field && event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (GivesPhoto(*drop->mimeData()) &&
+            (watched == txtSubjectPic || drop->mimeData()->hasUrls() || drop->mimeData()->hasImage())) {
+            drop->acceptProposedAction();
+            Form_OLEDragDrop(*drop->mimeData());
+            return true;
+        }
+    } else if (field && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        // Into the photo field any photo; into the message only a picture
+        // that carries no text.
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        if (data && (watched == txtSubjectPic || (data->hasImage() && !data->hasText())) && PastePhoto()) return true;
+    } else if (watched == txtSubjectPic && event->type() == QEvent::FocusIn) {
         txtSubjectPic_GotFocus();
     } else if (const auto pointer =
                    PointerForMove(watched, event, {PushButton1, PushButton2, PushButton3, PushButton6}, pointer_)) {

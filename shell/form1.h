@@ -5,6 +5,7 @@
 #include "cardgen/generation_run.h"
 #include "cardgen/page_export.h"
 #include "common/modal.h"
+#include "common/steps.h"
 #include "common/settings.h"
 #include "common/widgets/busy_input.h"
 #include "common/widgets/look.h"
@@ -22,6 +23,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 class QRadioButton;
 
@@ -68,6 +70,13 @@ public:
     void txtSubjectPic_GotFocus();
     void Check1_Click();
     void Option1_Click(int index);
+    // A photo dropped on the window (a file, or a picture's data): into the
+    // photo field, through its change handler, as the dialog's choice goes.
+    void Form_OLEDragDrop(const QMimeData& data);
+    // Ctrl+V of a copied file, a link to one or a picture's data into the
+    // photo field; false when the clipboard holds no photo (text is then
+    // pasted as text).
+    bool PastePhoto();
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton3_Click();
@@ -116,6 +125,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -123,6 +135,10 @@ private:
     // What assistive technology reads for each control (form1_names.cpp).
     void setAccessibleNames();
     void showPicture(const QString& path);
+    // The photo field takes `path`, as the dialog's choice.
+    void takePhoto(Steps& s, const QString& path);
+    // Whether dragged or pasted data gives a photo: a local file or a picture.
+    static bool GivesPhoto(const QMimeData& data);
 
     Form1Services svc_;
     std::unique_ptr<Form2> form2_;
