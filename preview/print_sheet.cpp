@@ -168,6 +168,7 @@ void ComposeSheets(const QString& pdf, QSizeF paper, const QString& target)
     };
     try {
         QPDF card;
+        card.setSuppressWarnings(true);  // a file it mends as it reads is no fault of the print
         card.processFile(QFile::encodeName(pdf).constData());
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(card).getAllPages();
         if (pages.empty()) throw failed(QStringLiteral("the card has no pages"));

@@ -255,6 +255,9 @@ protected:
         return {};
     }
 
+    // The sheets made for the printer are gone once sent, or refused.
+    static QStringList sheetFilesLeft() { return QDir(RunFolder()).entryList({"print-*"}, QDir::Files); }
+
     // Ctrl+P, the dialog accepted, and the sheets that came out.
     std::unique_ptr<Poppler::Document> print()
     {
@@ -264,6 +267,7 @@ protected:
         const QString job = printed(30000);
         EXPECT_EQ(modal.errorBoxes().size(), errors) << modal.errorBoxes().back().toStdString();
         EXPECT_FALSE(job.isEmpty()) << test::ReadFile(root + "/log/error_log").toStdString();
+        EXPECT_EQ(sheetFilesLeft(), QStringList());
         if (job.isEmpty()) return {};
         std::unique_ptr<Poppler::Document> pdf = Poppler::Document::load(job);
         pdf->setRenderHint(Poppler::Document::ThinLineSolid);  // a hairline shows as a line of dots
@@ -311,11 +315,22 @@ TEST_F(PrintTest, CtrlPPrintsTheCardAtItsSizeWithCropMarksCancelPrintsNothingAnd
         }
     }
 
+    // A card's PDF that cannot be read: the box says the sheets could not be made.
+    const QByteArray card = test::ReadFile(CardPdfPath(form->mWordFile));
+    test::WriteFile(CardPdfPath(form->mWordFile), card.left(card.size() / 3));
+    ctrlP(true);
+    ASSERT_EQ(modal.errorBoxes().size(), 1u);
+    EXPECT_TRUE(modal.errorBoxes()[0].startsWith("The card could not be printed: its pages could not be laid out"))
+        << modal.errorBoxes()[0].toStdString();
+    EXPECT_EQ(sheetFilesLeft(), QStringList());
+    test::WriteFile(CardPdfPath(form->mWordFile), card);
+
     // A printer that refuses jobs: the error box with the printing system's reason.
     ASSERT_EQ(admin("cupsreject", {"Virtual"}), 0);
     ctrlP(true);
-    ASSERT_EQ(modal.errorBoxes().size(), 1u);
-    EXPECT_TRUE(modal.errorBoxes()[0].contains("The card could not be printed: ")) << modal.errorBoxes()[0].toStdString();
+    ASSERT_EQ(modal.errorBoxes().size(), 2u);
+    EXPECT_TRUE(modal.errorBoxes()[1].contains("The card could not be printed: ")) << modal.errorBoxes()[1].toStdString();
+    EXPECT_EQ(sheetFilesLeft(), QStringList());
 }
 
 // The folded card's Letter sheet is larger than A4, what it draws is not: on
