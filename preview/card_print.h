@@ -1,7 +1,8 @@
 #pragma once
-// Printing the card: its PDF, as the office drew it, handed to the desktop's
-// printing system (CUPS) with what the print dialog chose, so that the print
-// is as sharp as the printer allows, never a picture of the screen.
+// Printing the card: its PDF, as the office drew it, laid out at its true size
+// on the chosen paper and handed to the desktop's printing system (CUPS) with
+// what the print dialog chose, so that the print is as sharp as the printer
+// allows, never a picture of the screen.
 
 #include <QString>
 
@@ -20,8 +21,10 @@ struct PrintChoice {
 // be reached.
 bool AnyPrinter();
 
-// Sends `pdf` as one job; returns its job id. Raises AppError with the
-// printing system's reason when the job is refused.
+// Sends `pdf` as one job, each page on a sheet of the chosen paper (the
+// printer's own when none is chosen); returns its job id. Raises AppError
+// when the sheets cannot be made, and with the printing system's reason when
+// the job is refused.
 int PrintPdf(const QString& pdf, const PrintChoice& choice);
 
 }  // namespace marigal
