@@ -4,12 +4,18 @@
 #include "common/steps.h"
 #include "tests/shell/form1_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 
 using namespace marigal;
 using marigal::test::Form1Test;
@@ -141,4 +147,64 @@ TEST_F(Form1Test, FocusOnThePhotoPathSelectsAllOfIt)
     EXPECT_EQ(f.txtSubjectPic->selectedText(), "/home/me/pictures/cat.jpg");
     QTest::keyClicks(f.txtSubjectPic, "/tmp/dog.jpg");
     EXPECT_EQ(f.txtSubjectPic->text(), "/tmp/dog.jpg");
+}
+
+// A photo dropped on the window or on a field, a link to one pasted, and a
+// copied picture pasted: each goes into the photo field, through its change
+// handler, so it is remembered; none puts a link's text in a field.
+TEST_F(Form1Test, DroppedAndPastedPhotosFillThePhotoField)
+{
+    Form1& f = load();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const QString jpeg = photo("holiday 1.jpg");
+    const auto drop = [&](QWidget* on, QMimeData* data) {
+        const QPoint at = on->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        EXPECT_TRUE(enter.isAccepted()) << on->objectName().toStdString();
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &dropped);
+    };
+    for (QWidget* on : std::initializer_list<QWidget*>{&f, f.txtSubjectPic, f.Text1}) {
+        f.txtSubjectPic->clear();
+        QMimeData file;
+        file.setUrls({QUrl::fromLocalFile(jpeg)});
+        drop(on, &file);
+        EXPECT_EQ(f.txtSubjectPic->text(), jpeg) << on->objectName().toStdString();
+        EXPECT_EQ(f.Text1->text(), "");
+    }
+    EXPECT_EQ(stored("txtSubjectPic"), jpeg);
+    EXPECT_FALSE(f.Image1->pixmap().isNull());
+
+    // A link pasted into the field, as a browser or file manager copies it.
+    const QString other = photo("IMG 2.jpg");
+    QGuiApplication::clipboard()->setText(QUrl::fromLocalFile(other).toString());
+    f.txtSubjectPic->setFocus();
+    QTest::keyClick(f.txtSubjectPic, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(f.txtSubjectPic->text(), other);
+    EXPECT_EQ(stored("txtSubjectPic"), other);
+
+    // A picture's data, pasted with the focus on a button, then again.
+    const QString pasted = QDir::homePath() + "/.local/share/marigal/pasted";
+    QStringList kept;
+    for (const QColor& colour : {QColor(Qt::red), QColor(Qt::blue)}) {
+        QImage copied(64, 48, QImage::Format_RGB32);
+        copied.fill(colour);
+        QGuiApplication::clipboard()->setImage(copied);
+        f.PushButton6->setFocus();
+        QTest::keyClick(f.PushButton6, Qt::Key_V, Qt::ControlModifier);
+        kept = QDir(pasted).entryList(QDir::Files);
+        ASSERT_EQ(kept.size(), 1);  // the one pasted before is replaced
+        EXPECT_EQ(f.txtSubjectPic->text(), pasted + "/" + kept[0]);
+        EXPECT_EQ(QImage(f.txtSubjectPic->text()).pixel(1, 1), colour.rgb());
+    }
+    EXPECT_EQ(stored("txtSubjectPic"), pasted + "/" + kept[0]);
+
+    // Plain text is still pasted as text.
+    QGuiApplication::clipboard()->setText("Dear Ann");
+    f.Text1->setFocus();
+    QTest::keyClick(f.Text1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(f.Text1->text(), "Dear Ann");
+    EXPECT_TRUE(modal.errorBoxes().empty());
 }
