@@ -27,6 +27,7 @@
 #include <QPrinter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -40,9 +41,14 @@ namespace marigal {
 namespace {
 const QString kForm = QStringLiteral("Form2");
 
-// The design size of the viewport, border included, in twips.
+// The design size of the window and of its viewport, border included, in twips.
+constexpr int kFormWidth = 9840;
+constexpr int kFormHeight = 9390;
 constexpr int kViewportWidth = 9330;
 constexpr int kViewportHeight = 7425;
+// Room kept on the screen for the window's frame and title, in pixels.
+constexpr int kFrameRoomX = 16;
+constexpr int kFrameRoomY = 48;
 
 // Twips that need not be whole (a picture's natural size, a dragged offset).
 int PxF(double twips)
@@ -102,9 +108,14 @@ public:
         const QRect source(0, 0, qBound(1, int(std::lround(srcWidth * sx)), copy.width()),
                            qBound(1, int(std::lround(srcHeight * sy)), copy.height()));
         const QSize target(qMax(1, PxF(dstWidth)), qMax(1, PxF(dstHeight)));
-        // Always from the unscaled copy, so zooming back and forth loses nothing.
-        f_.Picture1->setPixmap(QPixmap::fromImage(
-            copy.copy(source).scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        // In the screen's own pixels, so a high-resolution screen shows the
+        // card sharp; always from the unscaled copy, so zooming back and
+        // forth loses nothing.
+        const qreal ratio = f_.devicePixelRatioF();
+        QPixmap drawn = QPixmap::fromImage(copy.copy(source).scaled(
+            (QSizeF(target) * ratio).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        drawn.setDevicePixelRatio(ratio);
+        f_.Picture1->setPixmap(drawn);
     }
 
     void SetDefaultPointer() override { f_.setMousePointer(MousePointer::Default); }
@@ -118,26 +129,60 @@ Form2::Form2(Form2Services services, QWidget* parent) : QWidget(parent), svc_(st
     setObjectName(kForm);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Px(9840), Px(9390));
+    setFixedSize(Px(kFormWidth), Px(kFormHeight));
     setFont(ControlFont());
     ApplyWindowPalette(*this);
     buildControls();
     setAccessibleNames();
 
     const double twipsPerPixel = 1440.0 / ScreenDpi();
-    const float border = float(Picture2->frameWidth() * twipsPerPixel);
-    ViewportTwips viewport;
-    viewport.outerWidth = kViewportWidth;
-    viewport.outerHeight = kViewportHeight;
-    viewport.innerWidth = kViewportWidth - 2 * border;
-    viewport.innerHeight = kViewportHeight - 2 * border;
     surface_ = std::make_unique<Surface>(*this);
-    zoom_ = std::make_unique<ZoomPan>(*svc_.modal, *surface_, viewport,
+    zoom_ = std::make_unique<ZoomPan>(*svc_.modal, *surface_, viewportTwips(0, 0),
                                       float(Zoom_Ori->frameWidth() * twipsPerPixel));
     TracePaintAfterShow(*this, kForm);
 }
 
 Form2::~Form2() = default;
+
+ViewportTwips Form2::viewportTwips(int extraWidth, int extraHeight) const
+{
+    const double twipsPerPixel = 1440.0 / ScreenDpi();
+    const float border = float(Picture2->frameWidth() * twipsPerPixel);
+    ViewportTwips viewport;
+    viewport.outerWidth = float(kViewportWidth + extraWidth * twipsPerPixel);
+    viewport.outerHeight = float(kViewportHeight + extraHeight * twipsPerPixel);
+    viewport.innerWidth = viewport.outerWidth - 2 * border;
+    viewport.innerHeight = viewport.outerHeight - 2 * border;
+    return viewport;
+}
+
+void Form2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int dw = width() - Px(kFormWidth);
+    const int dh = height() - Px(kFormHeight);
+    if (dw == 0 && dh == 0 && !resized_) return;  // as built
+    resized_ = true;
+    const auto px = [](int l, int t, int w, int h) { return QRect(Px(l), Px(t), Px(w), Px(h)); };
+    // The viewport grows and shrinks with the window; its bars follow its
+    // edges, the buttons keep to the bottom and share the width as they do
+    // at the window's own size.
+    Picture2->setGeometry(px(120, 120, kViewportWidth, kViewportHeight).adjusted(0, 0, dw, dh));
+    viewArea_->setGeometry(Picture2->contentsRect());
+    VScroll1->setGeometry(px(9450, 120, 255, kViewportHeight).translated(dw, 0).adjusted(0, 0, 0, dh));
+    HScroll1->setGeometry(px(120, 7545, kViewportWidth, 255).translated(0, dh).adjusted(0, 0, dw, 0));
+    Frame1->setGeometry(px(120, 7860, 9600, 855).translated(0, dh).adjusted(0, 0, dw, 0));
+    const double fx = double(width()) / Px(kFormWidth);
+    const auto across = [fx](const QRect& r) {
+        return QRect(int(std::lround(r.x() * fx)), r.y(), int(std::lround(r.width() * fx)), r.height());
+    };
+    PushButton1->setGeometry(across(px(240, 300, 4440, 405)));
+    PushButton2->setGeometry(across(px(4800, 300, 4560, 405)));
+    PushButton8->setGeometry(across(px(120, 8850, 4680, 405)).translated(0, dh));
+    PushButton6->setGeometry(across(px(4920, 8850, 4800, 405)).translated(0, dh));
+    zoom_->ResizeViewport(viewportTwips(dw, dh));
+    SyncFromZoom();
+}
 
 QSize Form2::ViewportInnerTwips()
 {
@@ -558,6 +603,14 @@ void Form2::setVisible(bool visible)
         centred_ = true;
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();
+            const QSize room = area.size() - QSize(kFrameRoomX, kFrameRoomY);
+            if (width() > room.width() || height() > room.height()) {
+                // Larger than this screen (a high scale on a small one): it
+                // opens as large as the screen allows and may be resized.
+                setMinimumSize(QSize(Px(kFormWidth) / 2, Px(kFormHeight) / 2).boundedTo(room));
+                setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+                resize(size().boundedTo(room));
+            }
             move(area.center() - QPoint(width() / 2, height() / 2));
         }
     }

@@ -119,12 +119,16 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     // The arrows and Page Up / Page Down pan the card.
     void keyPressEvent(QKeyEvent* event) override;
+    // A window resized on a screen too small for it: see setVisible.
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     class Surface;
 
     void buildControls();
+    // The viewport's twips with the window `extra` pixels larger than built.
+    ViewportTwips viewportTwips(int extraWidth, int extraHeight) const;
     // What assistive technology reads for each control (form2_names.cpp).
     void setAccessibleNames();
     // Puts the controls where the zoom state says they are.
@@ -151,7 +155,8 @@ private:
     bool activating_ = false;
     bool syncing_ = false;
     bool centred_ = false;
-    int wheelTurn_ = 0;  // the part of a wheel notch not yet acted on
+    int wheelTurn_ = 0;
+    bool resized_ = false;  // laid out for a size other than its own  // the part of a wheel notch not yet acted on
 };
 
 }  // namespace marigal

@@ -190,6 +190,12 @@ void ZoomPan::SetupScrollbars()
     SetupBar(VScroll1, mVStep, imageBox.height, viewport_.outerHeight);
 }
 
+void ZoomPan::ResizeViewport(const ViewportTwips& viewport)
+{
+    viewport_ = viewport;
+    SetupScrollbars();
+}
+
 void ZoomPan::HScroll1_Change()
 {
     // The bars report nothing: a product beyond 16 bits leaves the image.

@@ -120,6 +120,9 @@ public:
     void SetVScrollbarByPercent(ScrollBarModel& bar, qint16 percent);
 
     const ViewportTwips& viewport() const { return viewport_; }
+    // The window was resized and the viewport with it: the bars measure the
+    // new overhang, and the image goes back to the top left, as after a zoom.
+    void ResizeViewport(const ViewportTwips& viewport);
 
     float mZoom = 1.0f;
     qint32 mOrigWidth = 0;

@@ -417,3 +417,33 @@ TEST_F(Form2Test, KeysAndTheCardMenuZoomPanAndSave)
     EXPECT_FLOAT_EQ(z.mZoom, 1.0f);
     EXPECT_EQ(modal.errorBoxes(), std::vector<QString>{});
 }
+
+// Resized smaller, as on a screen too small for it: the viewport shrinks
+// with the window, its bars keep to its edges, the buttons stay in sight,
+// and a card that showed whole can now be panned.
+TEST_F(Form2Test, TheViewportShrinksAndGrowsWithTheWindow)
+{
+    Form2& f = handOver(Picture(600, 450, 96));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ZoomPan& z = f.zoom();
+    EXPECT_FALSE(f.VScroll1->isEnabled());  // whole at zoom 1.0
+    const QSize built = f.size();
+    f.setMinimumSize(0, 0);
+    f.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    f.resize(built - QSize(200, 250));
+    for (QWidget* w : std::initializer_list<QWidget*>{f.Picture2, f.VScroll1, f.HScroll1, f.Frame1, f.PushButton8, f.PushButton6})
+        EXPECT_TRUE(f.rect().contains(w->geometry())) << w->objectName().toStdString();
+    EXPECT_EQ(f.VScroll1->geometry().left(), f.Picture2->geometry().right() + 1);
+    EXPECT_EQ(f.HScroll1->geometry().top(), f.Picture2->geometry().bottom() + 1);
+    EXPECT_EQ(f.PushButton8->geometry().bottom(), f.height() - 1 - (built.height() - 1 - PxRect(120, 8850, 4680, 405).bottom()));
+    EXPECT_TRUE(f.VScroll1->isEnabled());
+    QTest::keyClick(&f, Qt::Key_PageDown);
+    EXPECT_LT(f.Picture1->y(), 0);
+    EXPECT_GT(z.VScroll1.Value(), 0);
+
+    f.resize(built);  // back: as built, nothing to pan
+    EXPECT_EQ(f.Picture2->geometry(), PxRect(120, 120, 9330, 7425));
+    EXPECT_EQ(f.PushButton6->geometry(), PxRect(4920, 8850, 4800, 405));
+    EXPECT_FALSE(f.VScroll1->isEnabled());
+    EXPECT_EQ(modal.errorBoxes(), std::vector<QString>{});
+}
