@@ -629,6 +629,9 @@ bool Form2::event(QEvent* event)
 void Form2::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // The keys go to the card the user just made, with or without a window
+    // manager to hand it the focus.
+    activateWindow();
     // Without a window manager the activation may never be reported.
     Form_Activate();
 }

@@ -415,7 +415,10 @@ Form2& Form1::Preview()
         Form2Services services;
         services.modal = svc_.modal;
         services.appFolder = svc_.appFolder;
-        services.showMainWindow = [this] { show(); };
+        services.showMainWindow = [this] {
+            show();
+            activateWindow();  // back to where the user typed, keys and all
+        };
         services.endApplication = svc_.endApplication;
         services.cardHasPhoto = [this] { return FileExists(PhotoPath()); };
         services.wholePhoto = [this] { return Fit() == PhotoFit::Whole; };
