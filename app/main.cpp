@@ -1,5 +1,6 @@
 // Marigal: photo greeting cards as Word documents.
 
+#include "app/screen_scale.h"
 #include "common/files.h"
 #include "common/modal.h"
 #include "common/settings.h"
@@ -84,6 +85,7 @@ int main(int argc, char* argv[])
     // A write past the file-size limit then fails with an error the program
     // reports ("Disk full"), instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    marigal::ScaleForUndeclaredHighResolution();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Marigal"));
     QApplication::setApplicationVersion(QStringLiteral(MARIGAL_VERSION));

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 need=(cmake g++ make pkg-config
-      qt6-base-dev qt6-base-dev-tools libgl-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
       googletest libgtest-dev
       libreoffice-dev
       libpoppler-qt6-dev libqpdf-dev

@@ -1,6 +1,8 @@
 // The program's command line: help and version without a display and
 // without an office, anything else refused in one line.
 
+#include "app/screen_scale.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -49,4 +51,17 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplayOthersAreRefused)
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.startsWith("marigal: ")) << r.err.toStdString();
     }
+}
+
+// A 192-dpi X screen that declares no Xft.dpi shows the windows at twice the
+// pixels; a declared resolution, an ordinary screen and an unknown size
+// leave Qt's own scale.
+TEST(ScreenScale, AnUndeclaredHighResolutionScreenIsScaledInWholeSteps)
+{
+    EXPECT_EQ(marigal::UndeclaredScreenScale("", 1920, 254), 2);          // 192 dpi
+    EXPECT_EQ(marigal::UndeclaredScreenScale("", 3840, 344), 3);          // 284 dpi
+    EXPECT_EQ(marigal::UndeclaredScreenScale("Xcursor.size: 24\nXft.dpi:\t192\n", 1920, 254), 1);
+    EXPECT_EQ(marigal::UndeclaredScreenScale("", 1920, 508), 1);          // 96 dpi
+    EXPECT_EQ(marigal::UndeclaredScreenScale("", 2560, 471), 1);          // 138 dpi: no blurring fraction
+    EXPECT_EQ(marigal::UndeclaredScreenScale("", 1920, 0), 1);
 }
