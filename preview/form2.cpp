@@ -163,6 +163,13 @@ void Form2::resizeEvent(QResizeEvent* event)
     const int dh = height() - Px(kFormHeight);
     if (dw == 0 && dh == 0 && !resized_) return;  // as built
     resized_ = true;
+    placeControls(dw, dh);
+    zoom_->ResizeViewport(viewportTwips(dw, dh));
+    SyncFromZoom();
+}
+
+void Form2::placeControls(int dw, int dh)
+{
     const auto px = [](int l, int t, int w, int h) { return QRect(Px(l), Px(t), Px(w), Px(h)); };
     // The viewport grows and shrinks with the window; its bars follow its
     // edges, the buttons keep to the bottom and share the width as they do
@@ -172,7 +179,7 @@ void Form2::resizeEvent(QResizeEvent* event)
     VScroll1->setGeometry(px(9450, 120, 255, kViewportHeight).translated(dw, 0).adjusted(0, 0, 0, dh));
     HScroll1->setGeometry(px(120, 7545, kViewportWidth, 255).translated(0, dh).adjusted(0, 0, dw, 0));
     Frame1->setGeometry(px(120, 7860, 9600, 855).translated(0, dh).adjusted(0, 0, dw, 0));
-    const double fx = double(width()) / Px(kFormWidth);
+    const double fx = double(Px(kFormWidth) + dw) / Px(kFormWidth);
     const auto across = [fx](const QRect& r) {
         return QRect(int(std::lround(r.x() * fx)), r.y(), int(std::lround(r.width() * fx)), r.height());
     };
@@ -180,8 +187,6 @@ void Form2::resizeEvent(QResizeEvent* event)
     PushButton2->setGeometry(across(px(4800, 300, 4560, 405)));
     PushButton8->setGeometry(across(px(120, 8850, 4680, 405)).translated(0, dh));
     PushButton6->setGeometry(across(px(4920, 8850, 4800, 405)).translated(0, dh));
-    zoom_->ResizeViewport(viewportTwips(dw, dh));
-    SyncFromZoom();
 }
 
 QSize Form2::ViewportInnerTwips()
@@ -200,32 +205,23 @@ void Form2::buildControls()
     Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture2->setLineWidth(2);
     SetBackColor(*Picture2, Qt::white);
-    PlaceTwips(*Picture2, 120, 120, kViewportWidth, kViewportHeight);
     viewArea_ = new QWidget(Picture2);
     viewArea_->setObjectName(QStringLiteral("Picture2Area"));
-    viewArea_->setGeometry(Picture2->contentsRect());
     SetBackColor(*viewArea_, Qt::white);
 
     Picture1 = NewPictureBox(viewArea_, QStringLiteral("Picture1"));
     Picture1->setGeometry(0, 0, 0, 0);
 
     VScroll1 = NewScrollBar(this, QStringLiteral("VScroll1"), Qt::Vertical);
-    PlaceTwips(*VScroll1, 9450, 120, 255, 7425);
     HScroll1 = NewScrollBar(this, QStringLiteral("HScroll1"), Qt::Horizontal);
-    PlaceTwips(*HScroll1, 120, 7545, 9330, 255);
 
     Frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    PlaceTwips(*Frame1, 120, 7860, 9600, 855);
     PushButton1 = NewPushButton(Frame1, QStringLiteral("PushButton1"), QStringLiteral("Zoom In"));
-    PlaceTwips(*PushButton1, 240, 300, 4440, 405);
     PushButton2 = NewPushButton(Frame1, QStringLiteral("PushButton2"), QStringLiteral("Zoom Out"));
-    PlaceTwips(*PushButton2, 4800, 300, 4560, 405);
 
     PushButton8 = NewPushButton(this, QStringLiteral("PushButton8"), QStringLiteral("< Back"));
-    PlaceTwips(*PushButton8, 120, 8850, 4680, 405);
     PushButton6 = NewPushButton(this, QStringLiteral("PushButton6"), QStringLiteral("Save Results To Word File"));
-    PlaceTwips(*PushButton6, 4920, 8850, 4800, 405);
 
     // Right of the client area and never shown: it holds the unscaled picture.
     Zoom_Ori = NewPictureBox(this, QStringLiteral("Zoom_Ori"));
@@ -233,6 +229,7 @@ void Form2::buildControls()
     Zoom_Ori->setLineWidth(2);
     PlaceTwips(*Zoom_Ori, 10320, 480, 735, 375);
     Zoom_Ori->setVisible(false);
+    placeControls(0, 0);
 
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });

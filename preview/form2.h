@@ -127,6 +127,9 @@ private:
     class Surface;
 
     void buildControls();
+    // Puts the controls where they go in a window `dw` x `dh` pixels larger
+    // than built (0 x 0: the twip table).
+    void placeControls(int dw, int dh);
     // The viewport's twips with the window `extra` pixels larger than built.
     ViewportTwips viewportTwips(int extraWidth, int extraHeight) const;
     // What assistive technology reads for each control (form2_names.cpp).

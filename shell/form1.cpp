@@ -293,8 +293,14 @@ void Form1::PushButton1_Click()
     s(112, [&] { showPicture(CommonDialog1.FileName); });
 }
 
-void Form1::takePhoto(Steps& s, const QString& path)
+void Form1::takePhoto(Steps& s, const QMimeData& data)
 {
+    QString path;
+    s(100, [&] {
+        path = LocalPhotoPath(data);
+        if (path.isEmpty()) path = KeepPastedPicture(qvariant_cast<QImage>(data.imageData()), PastedPhotoFolder());
+    });
+    if (path.isEmpty()) return;
     s(102, [&] { txtSubjectPic->setText(path); });
     s(104, [&] { showPicture(path); });
 }
@@ -307,12 +313,7 @@ bool Form1::GivesPhoto(const QMimeData& data)
 void Form1::Form_OLEDragDrop(const QMimeData& data)
 {
     Steps s(*svc_.modal, kForm, QStringLiteral("Form_OLEDragDrop"));
-    QString path;
-    s(100, [&] {
-        path = LocalPhotoPath(data);
-        if (path.isEmpty()) path = KeepPastedPicture(qvariant_cast<QImage>(data.imageData()), PastedPhotoFolder());
-    });
-    if (!path.isEmpty()) takePhoto(s, path);
+    takePhoto(s, data);
 }
 
 bool Form1::PastePhoto()
@@ -320,12 +321,7 @@ bool Form1::PastePhoto()
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (!data || !GivesPhoto(*data)) return false;
     Steps s(*svc_.modal, kForm, QStringLiteral("PastePhoto"));
-    QString path;
-    s(100, [&] {
-        path = LocalPhotoPath(*data);
-        if (path.isEmpty()) path = KeepPastedPicture(qvariant_cast<QImage>(data->imageData()), PastedPhotoFolder());
-    });
-    if (!path.isEmpty()) takePhoto(s, path);
+    takePhoto(s, *data);
     return true;
 }
 
@@ -478,20 +474,22 @@ void Form1::showPicture(const QString& path)
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     const bool field = watched == txtSubjectPic || watched == Text1;
+    // What is dragged over a field is the photo's, not the text's: on the
+    // photo field anything that names a photo, on the message links and
+    // pictures (text is dropped as text there).
+    const auto photosOnly = [&](const QMimeData& data) {
+        return watched == txtSubjectPic ? GivesPhoto(data) : data.hasUrls() || data.hasImage();
+    };
     if (field && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
-        // A photo dragged over a field goes to the photo, not into the text.
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        const bool photo = watched == txtSubjectPic ? GivesPhoto(*drag->mimeData())
-                                                     : drag->mimeData()->hasUrls() || drag->mimeData()->hasImage();
-        if (photo) {
+        if (photosOnly(*drag->mimeData())) {
             if (GivesPhoto(*drag->mimeData())) drag->acceptProposedAction();
             else drag->ignore();
             return true;
         }
     } else if (field && event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (GivesPhoto(*drop->mimeData()) &&
-            (watched == txtSubjectPic || drop->mimeData()->hasUrls() || drop->mimeData()->hasImage())) {
+        if (photosOnly(*drop->mimeData()) && GivesPhoto(*drop->mimeData())) {
             drop->acceptProposedAction();
             Form_OLEDragDrop(*drop->mimeData());
             return true;

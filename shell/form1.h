@@ -135,8 +135,9 @@ private:
     // What assistive technology reads for each control (form1_names.cpp).
     void setAccessibleNames();
     void showPicture(const QString& path);
-    // The photo field takes `path`, as the dialog's choice.
-    void takePhoto(Steps& s, const QString& path);
+    // The photo field takes the photo `data` names or holds, as the
+    // dialog's choice.
+    void takePhoto(Steps& s, const QMimeData& data);
     // Whether dragged or pasted data gives a photo: a local file or a picture.
     static bool GivesPhoto(const QMimeData& data);
 

@@ -258,9 +258,11 @@ protected:
     // The sheets made for the printer are gone once sent, or refused.
     static QStringList sheetFilesLeft() { return QDir(RunFolder()).entryList({"print-*"}, QDir::Files); }
 
-    // Ctrl+P, the dialog accepted, and the sheets that came out.
-    std::unique_ptr<Poppler::Document> print()
+    // The card printed on `media` with Ctrl+P: the job the virtual printer
+    // wrote, two sheets of that paper; null when it wrote none.
+    std::unique_ptr<Poppler::Document> printOn(const QString& media)
     {
+        setMedia(media);
         QFile::remove(out + "/job.pdf");
         const size_t errors = modal.errorBoxes().size();
         ctrlP(true);
@@ -271,7 +273,12 @@ protected:
         if (job.isEmpty()) return {};
         std::unique_ptr<Poppler::Document> pdf = Poppler::Document::load(job);
         pdf->setRenderHint(Poppler::Document::ThinLineSolid);  // a hairline shows as a line of dots
-        return pdf;
+        EXPECT_EQ(pdf->numPages(), 2);
+        for (int i = 0; i < pdf->numPages(); ++i) {
+            const QSizeF paper = pdf->page(i)->pageSizeF();
+            EXPECT_NEAR(std::min(paper.width(), paper.height()), media == "A4" ? 595.3 : 612, 1) << "sheet " << i + 1;
+        }
+        return pdf->numPages() == 2 ? std::move(pdf) : nullptr;
     }
 };
 
@@ -298,16 +305,12 @@ TEST_F(PrintTest, CtrlPPrintsTheCardAtItsSizeWithCropMarksCancelPrintsNothingAnd
 
     for (const QString& media : {QStringLiteral("A4"), QStringLiteral("Letter")}) {
         SCOPED_TRACE(media.toStdString());
-        setMedia(media);
-        const std::unique_ptr<Poppler::Document> pdf = print();
+        const std::unique_ptr<Poppler::Document> pdf = printOn(media);
         ASSERT_TRUE(pdf);
-        ASSERT_EQ(pdf->numPages(), 2);
         EXPECT_TRUE(pdf->page(0)->text(QRectF()).contains("See you soon"));
         EXPECT_TRUE(pdf->page(1)->text(QRectF()).contains("Inside the card"));
         EXPECT_FALSE(pdf->fonts().isEmpty());  // the card not turned into a picture
         for (int i = 0; i < 2; ++i) {
-            const QSizeF paper = pdf->page(i)->pageSizeF();
-            EXPECT_NEAR(std::min(paper.width(), paper.height()), media == "A4" ? 595.3 : 612, 1);
             const QImage sheet = pdf->page(i)->renderToImage(kDpi, kDpi);
             const QRect card = Coloured(sheet, i == 0 ? kFront : kInside);
             ExpectInches(card, 7, 5);
@@ -341,12 +344,9 @@ TEST_F(PrintTest, ACardOnALetterSheetPrintsAtItsSizeWithItsInstructionsOnA4AndLe
     addPrinter("A4");
     for (const QString& media : {QStringLiteral("A4"), QStringLiteral("Letter")}) {
         SCOPED_TRACE(media.toStdString());
-        setMedia(media);
-        const std::unique_ptr<Poppler::Document> pdf = print();
+        const std::unique_ptr<Poppler::Document> pdf = printOn(media);
         ASSERT_TRUE(pdf);
-        ASSERT_EQ(pdf->numPages(), 2);
         const QSizeF paper = pdf->page(0)->pageSizeF();
-        EXPECT_NEAR(std::min(paper.width(), paper.height()), media == "A4" ? 595.3 : 612, 1);
         EXPECT_TRUE(pdf->page(0)->text(QRectF(QPointF(), paper)).contains(kInstructions));
         EXPECT_FALSE(pdf->fonts().isEmpty());
         QRect cards[2];
