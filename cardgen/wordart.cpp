@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <mutex>
 #include <vector>
@@ -15,6 +16,8 @@ namespace {
 
 // A WordArt never takes more lines than this: more would make its letters smaller.
 constexpr int kMostLines = 4;
+
+constexpr QChar kThinSpace(0x2009);
 
 // The widths of `words` in `metrics`, and of the blank between them.
 struct Words {
@@ -122,6 +125,22 @@ WordArtLayout LayOutWordArt(const QString& message, const QString& face, bool bo
             best.size = natural * scale;
         }
     }
+    if (best.lines.size() < 2) return best;
+    // The office centres a WordArt's lines by their inked widths alone, not
+    // where their ink starts, and squashes what then passes the widest
+    // line's end ("much" read "muck" above a line that starts with a script
+    // "f" reaching back left). A line whose ink starts left of where it
+    // begins starts with thin spaces enough to cover that; they move it a
+    // hair to the right.
+    const double thin = metrics.horizontalAdvance(kThinSpace);
+    double widest = 1;
+    for (QString& line : best.lines) {
+        const double reach = -metrics.boundingRect(line).left();
+        if (reach > 0 && thin > 0) line.prepend(QString(int(std::ceil(reach / thin)), kThinSpace));
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    const QSizeF natural(widest, lineHeight * best.lines.size());
+    best.size = natural * std::min(box.width() / natural.width(), box.height() / natural.height());
     return best;
 }
 

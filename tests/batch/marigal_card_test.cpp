@@ -230,6 +230,10 @@ struct Title {
     // The middle of the ink of each of its rows through the body of its
     // letters (ascenders and descenders alone lie anywhere), in pixels.
     std::vector<double> middles;
+    // The rows whose ink ends at the title's rightmost column: under 20 where
+    // a letter ends there, 45 and more (at 300 dpi) where the office cut one
+    // straight.
+    int endingAtTheRight = 0;
 };
 
 Title ReadTitle(const QImage& card, const QColor& ink, const QRectF& area)
@@ -273,8 +277,12 @@ Title ReadTitle(const QImage& card, const QColor& ink, const QRectF& area)
         rows.push_back(r);
         most = std::max(most, r.count);
     }
-    for (const Row& r : rows)
+    int right = -1;
+    for (const Row& r : rows) {
         if (r.count * 10 > most * 4) t.middles.push_back((r.left + r.right) / 2.0);
+        right = std::max(right, r.right);
+    }
+    t.endingAtTheRight = int(std::count_if(rows.begin(), rows.end(), [&](const Row& r) { return r.right == right; }));
     return t;
 }
 
@@ -283,7 +291,9 @@ Title ReadTitle(const QImage& card, const QColor& ink, const QRectF& area)
 TEST_F(MarigalCard, TitlesKeepTheirLettersProportionsAndCentreTheirLines)
 {
     // The same words once and three times: the longer title is smaller, not
-    // squeezed; and a title of three lines has each line in the middle.
+    // squeezed; a title of three lines has each line in the middle, and its
+    // widest line's last letter whole above a line whose first reaches back
+    // left.
     const QString shortTitle = "Happy birthday Ann!";
     const QString longTitle = "Happy birthday Ann! Happy birthday Ann! Happy birthday Ann!";
     const QString threeLines = "Dear Ann,\nhappy birthday!\nWith love from all of us";
@@ -311,6 +321,7 @@ TEST_F(MarigalCard, TitlesKeepTheirLettersProportionsAndCentreTheirLines)
             const double middle = m[m.size() / 2];
             const auto aside = std::count_if(m.begin(), m.end(), [&](double x) { return std::abs(x - middle) > card.width() * 0.03; });
             EXPECT_LE(aside, std::ptrdiff_t(m.size() / 10));
+            EXPECT_LE(read[message].endingAtTheRight, 30);
         }
         EXPECT_NEAR(read[longTitle].strokes / read[shortTitle].strokes, 1.0, 0.2);
     }
