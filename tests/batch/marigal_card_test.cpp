@@ -593,6 +593,7 @@ TEST_F(MarigalCard, OneCardOfEachDesignHoldsTheMessageAndThePhoto)
             for (const auto& o : doc.drawObjects())
                 if (o.implementation != QLatin1String("SwXTextFrame")) texts += o.text + '\n';
         }
+        texts.remove(QChar(0x2009));  // a WordArt line may start with thin spaces
         const int expected = (design == 1 || design == 3 || design == 4) ? 2 : 1;
         EXPECT_EQ(int(texts.count(message)), expected) << texts.toStdString();  // the line break kept
         EXPECT_GT(MagentaPixels(QImage(picture)), 50);  // the photo in its frame

@@ -141,6 +141,7 @@ TEST_P(CardEndToEnd, MessageAndPhotoLandWhereTheDesignPutsThem)
                 EXPECT_EQ(card.paragraphs().front().text, kMessage);
             }
         }
+        texts.remove(QChar(0x2009));  // a WordArt line may start with thin spaces
         EXPECT_EQ(Count(texts, kMessage), expectedMessages) << texts.toStdString();
 
         session->quit();
